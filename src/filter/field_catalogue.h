@@ -1,0 +1,78 @@
+// The song field catalogue: the one table of labels, field codes, column
+// names and kinds. The anyfield SQL, the all-text-fields list and both
+// numeric sets are derived from it. Field codes are the classic layout's
+// column numbers; ColumnMap resolves them to where a real library keeps them.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "filter/song_row.h"
+
+namespace vantor {
+
+enum class FieldKind { Number, Text };
+
+struct Field {
+    std::string_view label;   // the column name in lower case
+    int code;                 // column number in the classic layout, or 92..94 for ages
+    std::string_view column;  // empty for the derived age fields
+    FieldKind kind;
+};
+
+namespace fieldcode {
+inline constexpr int id = 0;
+inline constexpr int idMedia = 13;
+inline constexpr int dateAdded = 49;
+inline constexpr int lastPlayedAge = 92;
+inline constexpr int dateAddedAge = 93;
+inline constexpr int fileModifiedAge = 94;
+inline constexpr int anyfield = 99;
+inline constexpr int literal = 100;
+inline constexpr int unknown = -1;
+inline constexpr int maxColumnCode = 91;
+}  // namespace fieldcode
+
+// Every real field, in the order MMlabelToNumber tries them.
+std::span<const Field> fieldCatalogue();
+
+// Lower-cases the label in place (callers rely on that), then: "id" 0, a
+// leading apostrophe 100, "anyfield" 99, a catalogue label its code, else -1.
+int MMlabelToNumber(std::string& label);
+
+// The scorer's numeric set: ID, the numeric columns and the three ages.
+bool isScorerNumeric(int code);
+// The expansion's numeric set: the scorer's without IDMedia.
+bool isExpansionNumeric(int code);
+
+// The 33 codes of the all-text-fields value, in order.
+std::span<const int> allTextFieldCodes();
+
+// Where each catalogue column stands in a row of `SELECT * FROM songs`.
+class ColumnMap {
+public:
+    // The catalogue's own positions (field code = column number).
+    static ColumnMap classic();
+    // Resolved by column name, ignoring ASCII case; a column the table lacks maps to -1.
+    static ColumnMap fromColumnNames(const std::vector<std::string>& names);
+
+    // Position of the field's column in the row, or -1 when the table lacks it.
+    int position(int code) const;
+
+private:
+    std::vector<int> positions_;  // indexed by code 0..91
+};
+
+// The SQL form of "anyfield": the text columns the table has, each as
+// ifnull(Column,'') so one NULL does not blank the whole value, joined by
+// ||','|| and followed by one space.
+std::string anyfieldSql(const ColumnMap& map);
+
+// The all-text-fields value of a row: 33 column texts joined by ",", NULL as
+// an empty piece. Written into `out` so a caller can reuse its buffer.
+void BuildAllFields(const SongRow& row, std::string& out);
+std::string BuildAllFields(const SongRow& row);
+
+}  // namespace vantor

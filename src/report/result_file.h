@@ -1,0 +1,26 @@
+// The result file, the front end's only view of a run: one line of IDs, or
+// one error message. Both writers replace the file whole; when it cannot be
+// opened they print "Can't write file" and the run still ends with status 0.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+
+namespace vantor {
+
+// The text written for an error code: a message of its own for -1, 2, 3, 5
+// and 6; for every other code the database message followed by the code.
+std::string errorFileText(int code);
+
+// What standard output shows for the code (the database message without the number).
+std::string errorStdoutText(int code);
+
+// Writes the error message for `code` to `path` and prints it to `out`.
+// Returns false when the file could not be written ("Can't write file" printed).
+bool programerror(int code, const std::string& path, std::ostream& out);
+
+// Writes the IDs as "%i" joined by "," with no line break; none gives an empty file.
+bool intArrayToCSV(std::span<const int> ids, const std::string& path, std::ostream& out);
+
+}  // namespace vantor

@@ -1,0 +1,13 @@
+// Repeat removal over a finished ID list: keeps IDs in order and drops each
+// one that stands among the last `window` kept IDs (window <= 0: every repeat).
+#pragma once
+
+#include <span>
+
+namespace vantor {
+
+// Compacts the list in place and returns the new count. Memory follows the
+// list, not the largest ID, and any ID (negative ones included) is safe.
+int removedupes(std::span<int> ids, int window);
+
+}  // namespace vantor

@@ -1,0 +1,153 @@
+// String toolkit over std::string: the byte-exact search, cut, split and
+// rewrite primitives shared by the filter passes and the rotation mode.
+#include "text/toolkit.h"
+
+#include <climits>
+#include <cstdint>
+
+namespace vantor {
+
+std::string join(std::string_view first, std::string_view second, std::string_view third) {
+    std::string out;
+    out.reserve(first.size() + second.size() + third.size());
+    out.append(first).append(second).append(third);
+    return out;
+}
+
+bool matchin(std::string_view needle, std::string_view text, std::size_t pos) {
+    if (pos > text.size()) return false;
+    return text.substr(pos, needle.size()) == needle;
+}
+
+std::string substring(std::string_view text, std::size_t from, std::size_t to) {
+    if (from >= text.size() || to <= from) return {};
+    return std::string(text.substr(from, to - from));
+}
+
+bool contains(std::string_view text, std::string_view needle) {
+    return text.find(needle) != std::string_view::npos;
+}
+
+std::string chopLeftOf(std::string_view text, std::string_view needle) {
+    if (needle.empty()) return {};
+    return std::string(text.substr(0, text.find(needle)));
+}
+
+std::string chopRightOf(std::string_view text, std::string_view needle) {
+    if (needle.empty()) return {};
+    const std::size_t at = text.rfind(needle);
+    if (at == std::string_view::npos) return std::string(text);
+    return std::string(text.substr(at + needle.size()));
+}
+
+int locateSubstringStart(std::string_view text, std::string_view needle, std::size_t from) {
+    if (from > text.size()) return -1;
+    const std::size_t at = text.find(needle, from);
+    if (at == std::string_view::npos || at > static_cast<std::size_t>(INT_MAX)) return -1;
+    return static_cast<int>(at);
+}
+
+bool isnumeric(std::string_view text) {
+    for (const char c : text) {
+        if (!((c >= '0' && c <= '9') || c == '.')) return false;
+    }
+    return true;
+}
+
+void replace(std::string& text, std::string_view needle, std::string_view replacement) {
+    if (needle.empty()) return;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    for (std::size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, pos)) {
+        out.append(text, pos, at - pos).append(replacement);
+        pos = at + needle.size();
+    }
+    out.append(text, pos, std::string::npos);
+    text = std::move(out);
+}
+
+void lowercase(std::string& text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+}
+
+std::string lowercased(std::string_view text) {
+    std::string out(text);
+    lowercase(out);
+    return out;
+}
+
+std::vector<std::string> isplit(std::string_view text, const std::vector<std::string_view>& separators,
+                                bool keep) {
+    std::vector<std::string> pieces;
+    std::string current;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::string_view* hit = nullptr;
+        for (const auto& sep : separators) {
+            if (!sep.empty() && matchin(sep, text, i)) {
+                hit = &sep;
+                break;
+            }
+        }
+        if (hit == nullptr) {
+            current.push_back(text[i]);
+            ++i;
+            continue;
+        }
+        if (!current.empty()) pieces.push_back(std::move(current));
+        current.clear();
+        if (keep) pieces.emplace_back(*hit);
+        i += hit->size();
+    }
+    if (!current.empty()) pieces.push_back(std::move(current));
+    return pieces;
+}
+
+int atoiField(std::string_view field) {
+    std::size_t i = 0;
+    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
+        ++i;
+    }
+    std::int64_t value = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        value = value * 10 + (field[i] - '0');
+        if (value > static_cast<std::int64_t>(INT_MAX) + 1) {
+            value = static_cast<std::int64_t>(INT_MAX) + 1;
+        }
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) value = INT_MAX;
+    if (value < INT_MIN) value = INT_MIN;
+    return static_cast<int>(value);
+}
+
+std::vector<int> nsplit(std::string_view text, char separator) {
+    std::vector<int> fields;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t end = text.find(separator, i);
+        if (end == std::string_view::npos) end = text.size();
+        fields.push_back(atoiField(text.substr(i, end - i)));
+        i = end + 1;
+    }
+    return fields;
+}
+
+bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace vantor

@@ -1,0 +1,63 @@
+// The string toolkit: searching, cutting, splitting and rewriting filter and
+// file text. Every comparison is byte for byte and case-sensitive; the only
+// case handling is `lowercase`, which callers apply to whole texts first.
+// Owning std::string / std::vector take the place of raw buffers, so no
+// function here has a capacity to overflow.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor {
+
+std::string join(std::string_view first, std::string_view second, std::string_view third);
+
+// True when the needle stands in the text at pos. The end of the text never
+// matches, so a needle running past it does not match; an empty needle does.
+bool matchin(std::string_view needle, std::string_view text, std::size_t pos);
+
+// Bytes [from, to) of the text; a `to` beyond the end stops at the end.
+std::string substring(std::string_view text, std::size_t from, std::size_t to);
+
+bool contains(std::string_view text, std::string_view needle);
+
+// The text before the first occurrence of the needle (all of it without one).
+std::string chopLeftOf(std::string_view text, std::string_view needle);
+
+// The text after the rightmost occurrence of the needle (all of it without one).
+std::string chopRightOf(std::string_view text, std::string_view needle);
+
+// Index of the first occurrence at or after `from`, or -1.
+int locateSubstringStart(std::string_view text, std::string_view needle, std::size_t from);
+
+// Only digits and points (the empty text counts as numeric).
+bool isnumeric(std::string_view text);
+
+// Replaces every occurrence, left to right, without overlap and without
+// searching the replacement again. The needle must not be empty.
+void replace(std::string& text, std::string_view needle, std::string_view replacement);
+
+// ASCII lower-casing in place; bytes from 0x80 up are left alone.
+void lowercase(std::string& text);
+std::string lowercased(std::string_view text);
+
+// Cuts the text at any of the separators, tried in list order at each
+// position. Empty pieces are dropped; with keep, each separator met becomes
+// an element of its own.
+std::vector<std::string> isplit(std::string_view text, const std::vector<std::string_view>& separators,
+                                bool keep);
+
+// Cuts at every separator byte and converts each field like atoi. A separator
+// as the very last byte adds no field; the empty text gives no fields.
+std::vector<int> nsplit(std::string_view text, char separator);
+
+// The C runtime's atoi on a field: leading white space, an optional sign,
+// digits up to the first other byte; 0 without digits. Saturates rather than
+// overflowing on absurdly long digit runs.
+int atoiField(std::string_view field);
+
+// Equality of two texts ignoring the case of ASCII letters.
+bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b);
+
+}  // namespace vantor

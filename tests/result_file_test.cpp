@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+#include "report/result_file.h"
+
+using namespace vantor;
+
+namespace {
+
+std::string slurp(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class ResultFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("vantor_result_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::filesystem::create_directories(dir);
+        path = (dir / "out.txt").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+    std::filesystem::path dir;
+    std::string path;
+};
+
+}  // namespace
+
+TEST_F(ResultFile, EveryMessageByteForByte) {
+    const std::string db =
+        "DATABASE OPENING ERROR: Please press F4 to retry a few times (especially when MediaMonkey has "
+        "finished accessing the DB). If this error persists, please contact me with bug report ";
+    struct Case { int code; std::string file; std::string stdoutText; };
+    const Case cases[] = {
+        {-1, "ERROR: Field in Math Filter not recognized", "ERROR: Field in Math Filter not recognized"},
+        {2, "ERROR: Please edit Query Filter", "ERROR: Please edit Query Filter"},
+        {3, "ERROR: Please edit Math Filter", "ERROR: Please edit Math Filter"},
+        {5, "ERROR: Please edit Sort Field Filter.", "ERROR: Please edit Sort Field Filter."},
+        {6, "ERROR: A VNT playlist name you entered doesn't exist.",
+         "ERROR: A VNT playlist name you entered doesn't exist."},
+        {1, db + "1", db},
+        {514, db + "514", db},
+        {8514, db + "8514", db},
+        {-7, db + "-7", db},
+    };
+    for (const auto& c : cases) {
+        std::ofstream(path) << "12,7,301";  // an earlier run's result is replaced
+        std::ostringstream out;
+        EXPECT_TRUE(programerror(c.code, path, out));
+        EXPECT_EQ(slurp(path), c.file) << c.code;
+        EXPECT_EQ(out.str(), c.stdoutText) << c.code;
+    }
+}
+
+TEST_F(ResultFile, IdListsAreOneLineWithoutBreak) {
+    struct Case { std::vector<int> ids; std::string file; };
+    const Case cases[] = {{{12, 7, 301}, "12,7,301"}, {{42}, "42"}, {{5, -3}, "5,-3"}, {{}, ""}};
+    for (const auto& c : cases) {
+        std::ofstream(path) << "old content";
+        std::ostringstream out;
+        EXPECT_TRUE(intArrayToCSV(c.ids, path, out));
+        EXPECT_EQ(slurp(path), c.file);
+        EXPECT_EQ(out.str(), "");
+    }
+    const auto fresh = (dir / "fresh.txt").string();
+    std::ostringstream out;
+    intArrayToCSV({}, fresh, out);
+    EXPECT_TRUE(std::filesystem::exists(fresh));
+    EXPECT_EQ(slurp(fresh), "");
+}
+
+TEST_F(ResultFile, UnwritablePathSaysSoAndWritesNothing) {
+    const auto bad = (dir / "missing-folder" / "out.txt").string();
+    std::ostringstream out1, out2;
+    EXPECT_FALSE(programerror(3, bad, out1));
+    EXPECT_EQ(out1.str(), "Can't write file");
+    EXPECT_FALSE(intArrayToCSV(std::vector<int>{1}, bad, out2));
+    EXPECT_EQ(out2.str(), "Can't write file");
+    EXPECT_FALSE(std::filesystem::exists(bad));
+}

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "support/files.h"
+#include "support/random_source.h"
+#include "support/repeats.h"
+
+using namespace vantor;
+
+namespace {
+
+// Hands out a fixed sequence of draws, so scalings can be checked at the edges.
+class ScriptedSource final : public RandomSource {
+public:
+    explicit ScriptedSource(std::vector<int> draws) : draws_(std::move(draws)) {}
+    int next() override { return draws_.at(pos_++ % draws_.size()); }
+
+private:
+    std::vector<int> draws_;
+    std::size_t pos_ = 0;
+};
+
+}  // namespace
+
+TEST(RemoveDupes, ExampleTable) {
+    struct Case { std::vector<int> in; int window; std::vector<int> out; };
+    const std::vector<int> a{1, 10, 2, 20, 3, 10, 1};
+    const std::vector<int> b{7, 7, 3, 7, 3, 3, 9, 7};
+    const Case cases[] = {
+        {a, 0, {1, 10, 2, 20, 3}},
+        {a, 1, a},
+        {a, 2, a},
+        {a, 4, {1, 10, 2, 20, 3, 1}},
+        {b, 0, {7, 3, 9}},
+        {b, 1, {7, 3, 7, 3, 9, 7}},
+        {{5, 6, 5, 6, 5}, 1, {5, 6, 5, 6, 5}},
+        {a, -3, {1, 10, 2, 20, 3}},
+        {a, 5, {1, 10, 2, 20, 3}},  // window >= distinct IDs: nothing unlocks
+        {{}, 0, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<int> ids = c.in;
+        const int n = removedupes(ids, c.window);
+        ids.resize(static_cast<std::size_t>(n));
+        EXPECT_EQ(ids, c.out) << "window " << c.window;
+    }
+}
+
+TEST(RemoveDupes, HugeAndNegativeIdsNeedNoFlagArray) {
+    std::vector<int> ids{2147483000, -5, 2147483000, -5, INT_MAX, 0};
+    const int n = removedupes(ids, 0);
+    ids.resize(static_cast<std::size_t>(n));
+    EXPECT_EQ(ids, (std::vector<int>{2147483000, -5, INT_MAX, 0}));
+}
+
+TEST(RandomSource, MsvcSequenceFromSeed) {
+    // The first draws of the platform's rand() after srand(1).
+    MsvcRand r(1);
+    EXPECT_EQ(r.next(), 41);
+    EXPECT_EQ(r.next(), 18467);
+    EXPECT_EQ(r.next(), 6334);
+}
+
+TEST(RandomSource, ScalingsAtTheEdges) {
+    ScriptedSource low({0}), high({32767});
+    EXPECT_EQ(randint(low, 0, 5), 0);
+    EXPECT_EQ(randint(high, 0, 5), 4);
+    EXPECT_EQ(randint(high, 0, 1), 0);
+    EXPECT_EQ(randint(high, 3, 3), 3);
+    EXPECT_EQ(randint(high, 0, 2000000000), 1999938964);  // 64-bit product, no overflow
+    EXPECT_LT(random(high, 10.0), 10.0);
+    EXPECT_DOUBLE_EQ(random(high, 10.0), 32767 * 10.0 / 32768.0);
+    EXPECT_EQ(random(high, 0.0), 0.0);
+}
+
+TEST(Files, ReadfileKeepsBytesAndReportsMissingFiles) {
+    const auto dir = std::filesystem::temp_directory_path() / "vantor_files_test";
+    std::filesystem::create_directories(dir);
+    const auto crlf = (dir / "crlf").string();
+    std::ofstream(crlf, std::ios::binary) << "1,2\r\n";
+    const auto empty = (dir / "empty").string();
+    std::ofstream(empty, std::ios::binary).flush();
+
+    std::ostringstream out;
+    EXPECT_EQ(readfile(crlf, out), "1,2\r\n");
+    EXPECT_EQ(readfile(empty, out), "");
+    EXPECT_EQ(out.str(), "");
+    const auto missing = (dir / "missing").string();
+    EXPECT_EQ(readfile(missing, out), "end");
+    EXPECT_EQ(out.str(), "\n*** Can't open file: " + missing + " ***\n");
+    std::filesystem::remove_all(dir);
+}

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "text/toolkit.h"
+
+using namespace vantor;
+
+TEST(Toolkit, ContainsTable) {
+    struct Case { const char* text; const char* needle; bool expected; };
+    const Case cases[] = {
+        {"", "", true}, {"ab", "abc", false}, {"abc", "ABC", false}, {"xrotate(a)", "rotate(", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(contains(c.text, c.needle), c.expected) << c.text << " / " << c.needle;
+}
+
+TEST(Toolkit, ChopLeftAndRight) {
+    EXPECT_EQ(chopLeftOf("a,b)x)", ")"), "a,b");
+    EXPECT_EQ(chopRightOf("x rotate(a) rotate(b)", "rotate("), "b)");
+    EXPECT_EQ(chopLeftOf("abc", "z"), "abc");
+    EXPECT_EQ(chopRightOf("abc", "z"), "abc");
+    EXPECT_EQ(chopRightOf("no line feed", "\n"), "no line feed");
+    EXPECT_EQ(chopRightOf("aaa", "aa"), "");
+    EXPECT_EQ(chopLeftOf("abc", ""), "");
+    EXPECT_EQ(chopRightOf("abc", ""), "");
+}
+
+TEST(Toolkit, ReplaceIsSinglePassLeftToRight) {
+    std::string s = "songlength>3&songlength<9";
+    replace(s, "songlength", "(songlength/1000.0)");
+    EXPECT_EQ(s, "(songlength/1000.0)>3&(songlength/1000.0)<9");
+    s = "aaa";
+    replace(s, "aa", "b");
+    EXPECT_EQ(s, "ba");
+    s = "a";
+    replace(s, "a", "aa");
+    EXPECT_EQ(s, "aa");
+    s = "no empty here";
+    replace(s, "EMPTY", "''");
+    EXPECT_EQ(s, "no empty here");
+}
+
+TEST(Toolkit, IsNumericAndLowercase) {
+    EXPECT_TRUE(isnumeric("3.5"));
+    EXPECT_TRUE(isnumeric(""));
+    EXPECT_TRUE(isnumeric("1.2.3"));
+    EXPECT_FALSE(isnumeric("-3"));
+    EXPECT_FALSE(isnumeric("1e5"));
+    EXPECT_FALSE(isnumeric("\xC3\xA9"));
+    std::string s = "AbC-1!\xC3\x89";
+    lowercase(s);
+    EXPECT_EQ(s, "abc-1!\xC3\x89");
+}
+
+TEST(Toolkit, IsplitKeepsOrDropsSeparators) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(isplit(",a,,b,", {","}, false), (V{"a", "b"}));
+    EXPECT_EQ(isplit("", {","}, false), V{});
+    EXPECT_EQ(isplit("a  b", {" "}, true), (V{"a", " ", " ", "b"}));
+    EXPECT_EQ(isplit("a<=b x", {"<=", " ", "<"}, true), (V{"a", "<=", "b", " ", "x"}));
+    EXPECT_EQ(isplit("a<=b x", {"<=", " ", "<"}, false), (V{"a", "b", "x"}));
+}
+
+TEST(Toolkit, NsplitConvertsFieldsLikeAtoi) {
+    using V = std::vector<int>;
+    EXPECT_EQ(nsplit("1,,2", ','), (V{1, 0, 2}));
+    EXPECT_EQ(nsplit("1,2,", ','), (V{1, 2}));
+    EXPECT_EQ(nsplit(",5", ','), (V{0, 5}));
+    EXPECT_EQ(nsplit("end", ','), (V{0}));
+    EXPECT_EQ(nsplit("", ','), V{});
+    EXPECT_EQ(nsplit("12,7,\r\n", ','), (V{12, 7, 0}));
+    EXPECT_EQ(nsplit(" -4x,+9", ','), (V{-4, 9}));
+    EXPECT_EQ(nsplit(",,,,,,,,", ',').size(), 8u);  // a run of commas has no capacity limit
+}
+
+TEST(Toolkit, LocateAndSubstring) {
+    EXPECT_EQ(locateSubstringStart("1,2", ",", 2), -1);
+    EXPECT_EQ(locateSubstringStart("1,2", ",", 0), 1);
+    EXPECT_EQ(substring("abc", 1, 3), "bc");
+    EXPECT_EQ(substring("abc", 1, 8), "bc");
+    EXPECT_EQ(substring("abc", 2, 2), "");
+    EXPECT_TRUE(matchin("", "abc", 3));
+    EXPECT_FALSE(matchin("cd", "abc", 2));
+}
