@@ -19,8 +19,12 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 namespace vantor {
 
 std::string readfile(const std::string& path, std::ostream& out) {
+    return readfile(path, path, out);
+}
+
+std::string readfile(const std::string& path, const std::string& shownAs, std::ostream& out) {
     if (auto content = readWholeFile(path)) return std::move(*content);
-    out << "\n*** Can't open file: " << path << " ***\n";
+    out << "\n*** Can't open file: " << shownAs << " ***\n";
     return "end";
 }
 

@@ -20,4 +20,8 @@ namespace vantor {
 // "\n*** Can't open file: PATH ***\n" to `out`.
 std::string readfile(const std::string& path, std::ostream& out);
 
+// The same, for a file opened at `path` but known to the user as `shownAs`
+// (a name relative to a working directory): the message names `shownAs`.
+std::string readfile(const std::string& path, const std::string& shownAs, std::ostream& out);
+
 }  // namespace vantor
