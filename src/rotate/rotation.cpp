@@ -1,0 +1,99 @@
+// Playlist rotation: names from "rotate(...)", their list files found through
+// the settings file, IDs dealt one list after the other.
+#include "rotate/rotation.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "report/run_error.h"
+#include "support/files.h"
+#include "support/repeats.h"
+#include "text/toolkit.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr const char* kSettingsFile = "vantor.ini";
+
+// The front end's files have always been read as C strings: a zero byte ends them.
+void endAtZeroByte(std::string& text) {
+    text.resize(std::min(text.find('\0'), text.size()));
+}
+
+// The text after the last "rotate(" up to the first ")" (or the filter's end),
+// cut at commas. Empty names are dropped; blanks stay, since the user may have
+// typed them into the settings file too.
+std::vector<std::string> playlistNames(std::string_view filter) {
+    const std::string inside = chopLeftOf(chopRightOf(filter, "rotate("), ")");
+    return isplit(inside, {","}, false);
+}
+
+// The list path of the first line that ends in "_name=" + name + CR, matched
+// without regard to case. The path itself keeps its capitals: lower-casing
+// keeps every position, so it is cut from the same place of the original text.
+std::optional<std::string> listPathFor(const std::string& settings, const std::string& loweredSettings,
+                                       const std::string& name) {
+    const std::string key = join("_name=", name, "\r");
+    if (!contains(loweredSettings, key)) return std::nullopt;
+    const std::string beforeKey = chopLeftOf(loweredSettings, key);
+    const std::string pathOnLine = chopRightOf(beforeKey, "\n");
+    return settings.substr(beforeKey.size() - pathOnLine.size(), pathOnLine.size());
+}
+
+// Opens the list by the path as written; lists that were only ever found by
+// their lower-cased path keep working. One "Can't open file" line, naming the
+// path as written, and only when neither can be opened.
+std::string readListFile(const std::filesystem::path& workDir, const std::string& path, std::ostream& out) {
+    const std::string lowered = lowercased(path);
+    if (lowered == path) return readfile((workDir / path).string(), path, out);
+    if (auto text = readWholeFile((workDir / path).string())) return std::move(*text);
+    return readfile((workDir / lowered).string(), path, out);
+}
+
+// Position p takes list p mod n, entry (p div n) mod its length, so each list
+// restarts on its own when it runs out. Lists without IDs give up their turns
+// (keeping the rule exact when none is empty); with no IDs at all nothing is dealt.
+std::vector<int> dealInTurn(std::vector<std::vector<int>> lists, int songCount) {
+    std::erase_if(lists, [](const std::vector<int>& list) { return list.empty(); });
+    if (songCount <= 0 || lists.empty()) return {};
+    std::vector<int> result(static_cast<std::size_t>(songCount));
+    const std::size_t n = lists.size();
+    for (std::size_t p = 0; p < result.size(); ++p) {
+        const std::vector<int>& list = lists[p % n];
+        result[p] = list[(p / n) % list.size()];
+    }
+    return result;
+}
+
+}  // namespace
+
+std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
+    const std::vector<std::string> names = playlistNames(request.queryFilter);
+
+    std::string settings = readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out);
+    endAtZeroByte(settings);
+    const std::string loweredSettings = lowercased(settings);
+
+    // Every name is looked up and its file read before any ID is dealt, so a
+    // missing name ends the run with nothing half-built.
+    std::vector<std::vector<int>> lists;
+    lists.reserve(names.size());
+    for (const std::string& name : names) {
+        const std::optional<std::string> path = listPathFor(settings, loweredSettings, name);
+        if (!path) {
+            throw RunError(code::playlistName, "playlist \"" + name + "\" is not in " + kSettingsFile);
+        }
+        std::string text = readListFile(request.workDir, *path, out);
+        endAtZeroByte(text);
+        lists.push_back(nsplit(text, ','));
+    }
+
+    std::vector<int> result = dealInTurn(std::move(lists), request.songCount);
+    if (request.removeRepeats) result.resize(static_cast<std::size_t>(removedupes(result, request.window)));
+    return result;
+}
+
+}  // namespace vantor

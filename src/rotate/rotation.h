@@ -1,0 +1,26 @@
+// The playlist rotation mode: deals song IDs in turn from saved playlists,
+// whose ID-list files the settings file "vantor.ini" names. It only reads
+// files; it opens no database and leaves the result file to the driver.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vantor {
+
+struct RotationRequest {
+    std::string queryFilter;        // already preprocessed by the driver (lower-cased, spaces normalised)
+    int songCount = 0;
+    bool removeRepeats = false;     // the flag was exactly 1
+    int window = 0;
+    std::filesystem::path workDir;  // where "vantor.ini" and relative list paths are looked up
+};
+
+// The final ID list, repeats already removed when asked. A name missing from
+// the settings file throws RunError(6); files that cannot be opened are
+// reported on `out` with a "Can't open file" line and read as "end".
+std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& out);
+
+}  // namespace vantor
