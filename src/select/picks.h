@@ -1,0 +1,30 @@
+// The candidate record of the roulette and top-list modes, and the pure
+// arithmetic over it: the weight total, one roulette draw, the top-list order.
+// Reading rows and writing IDs belong to the selection stage, not here.
+#pragma once
+
+#include <span>
+#include <vector>
+
+#include "support/random_source.h"
+
+namespace vantor {
+
+struct pick {
+    int id;
+    double score;
+};
+
+// The scores added in index order, starting from 0.0.
+double ssum(std::span<const pick> picks);
+
+// One roulette draw: the index of the first record whose running score sum
+// reaches a point drawn below the total, or -1 when none reaches it (the
+// scores sum below 0, or one is NaN); the caller then skips the draw.
+int sroulette(std::span<const pick> picks, RandomSource& rng);
+
+// Best first: descending score, equal scores in their query order, NaN after
+// every number.
+void sortTopList(std::vector<pick>& picks);
+
+}  // namespace vantor
