@@ -4,7 +4,6 @@
 #include "filter/expansion.h"
 
 #include <algorithm>
-#include <array>
 #include <vector>
 
 #include "filter/field_catalogue.h"
