@@ -1,0 +1,15 @@
+// The expanded query filter (with the sort filter behind it) turned into the
+// condition of the selection query. It does not parse or validate: the
+// database judges the SQL when the statement is prepared.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantor {
+
+// `today` is the day-number text for the ages and "currenttime";
+// `anyfieldExpr` is the SQL that stands for "anyfield" (see anyfieldSql).
+std::string query2sql2(std::string_view text, std::string_view today, std::string_view anyfieldExpr);
+
+}  // namespace vantor
