@@ -1,0 +1,82 @@
+#include "db/statement.h"
+
+#include <sqlite3.h>
+
+#include <utility>
+
+#include "db/connection.h"
+#include "db/hot_journal.h"
+
+namespace vantor::db {
+
+Statement::~Statement() { finalize(); }
+
+Statement::Statement(Statement&& other) noexcept : stmt_(std::exchange(other.stmt_, nullptr)) {}
+
+Statement& Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        finalize();
+        stmt_ = std::exchange(other.stmt_, nullptr);
+    }
+    return *this;
+}
+
+int Statement::prepare(Connection& db, const std::string& sql) {
+    finalize();
+    // Length -1 and no tail: the first statement is all that is ever run.
+    int rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr);
+    if (rolledBackHotJournal(db.handle(), rc)) {
+        finalize();
+        rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr);
+    }
+    return rc;
+}
+
+int Statement::step() {
+    // An empty text prepares to no statement at all; stepping it is a misuse.
+    if (stmt_ == nullptr) return SQLITE_MISUSE;
+    int rc = sqlite3_step(stmt_);
+    if (rolledBackHotJournal(sqlite3_db_handle(stmt_), rc)) {
+        sqlite3_reset(stmt_);
+        rc = sqlite3_step(stmt_);
+    }
+    return rc;
+}
+
+std::optional<std::string_view> Statement::text(int col) const {
+    if (stmt_ == nullptr || sqlite3_column_type(stmt_, col) == SQLITE_NULL) return std::nullopt;
+    const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+    // Only a failed conversion (out of memory) leaves a non-NULL value without text.
+    if (chars == nullptr) return std::nullopt;
+    return std::string_view(chars, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)));
+}
+
+int Statement::columnInt(int col) const { return sqlite3_column_int(stmt_, col); }
+
+double Statement::columnDouble(int col) const { return sqlite3_column_double(stmt_, col); }
+
+int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
+
+void Statement::finalize() noexcept { sqlite3_finalize(std::exchange(stmt_, nullptr)); }
+
+std::vector<std::string> tableColumnNames(Connection& db, const std::string& table, int* rc) {
+    std::string quoted = "\"";
+    for (const char c : table) {
+        quoted += c;
+        if (c == '"') quoted += '"';
+    }
+    quoted += '"';
+
+    std::vector<std::string> names;
+    Statement st;
+    int result = st.prepare(db, "PRAGMA table_info(" + quoted + ")");
+    if (result == SQLITE_OK) {
+        // Rows come in column order; column 1 is the name.
+        while ((result = st.step()) == SQLITE_ROW) names.emplace_back(st.text(1).value_or(""));
+        if (result == SQLITE_DONE) result = SQLITE_OK;
+    }
+    if (rc != nullptr) *rc = result;
+    return names;
+}
+
+}  // namespace vantor::db

@@ -1,0 +1,51 @@
+// One prepared statement on a Connection, and the schema question the run
+// asks (the column names of a table). Only the first statement of a text is
+// prepared; whatever follows it is ignored, never run.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace vantor::db {
+
+class Connection;
+
+class Statement {
+public:
+    Statement() = default;
+    ~Statement();
+    Statement(Statement&& other) noexcept;
+    Statement& operator=(Statement&& other) noexcept;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // sqlite3_prepare_v2 over the whole text. Returns the SQLite result code.
+    int prepare(Connection& db, const std::string& sql);
+
+    // The SQLite result code (SQLITE_ROW, SQLITE_DONE or an error).
+    int step();
+
+    // The column's text, valid until the next step; nullopt for NULL.
+    std::optional<std::string_view> text(int col) const;
+    int columnInt(int col) const;
+    double columnDouble(int col) const;
+    int columnCount() const;
+
+    sqlite3_stmt* handle() const noexcept { return stmt_; }
+
+private:
+    void finalize() noexcept;
+
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// The table's column names in position order (PRAGMA table_info). `rc`, when
+// given, receives the SQLite result code; a table that does not exist gives
+// no names and SQLITE_OK, as SQLite reports it.
+std::vector<std::string> tableColumnNames(Connection& db, const std::string& table, int* rc = nullptr);
+
+}  // namespace vantor::db
