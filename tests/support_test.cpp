@@ -9,23 +9,11 @@
 #include "support/files.h"
 #include "support/random_source.h"
 #include "support/repeats.h"
+#include "harness.h"
 
 using namespace vantor;
 
-namespace {
-
-// Hands out a fixed sequence of draws, so scalings can be checked at the edges.
-class ScriptedSource final : public RandomSource {
-public:
-    explicit ScriptedSource(std::vector<int> draws) : draws_(std::move(draws)) {}
-    int next() override { return draws_.at(pos_++ % draws_.size()); }
-
-private:
-    std::vector<int> draws_;
-    std::size_t pos_ = 0;
-};
-
-}  // namespace
+using vantor::testing::ScriptedSource;
 
 TEST(RemoveDupes, ExampleTable) {
     struct Case { std::vector<int> in; int window; std::vector<int> out; };

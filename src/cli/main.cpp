@@ -1,7 +1,44 @@
-// Entry point: hands the command line to the run driver.
-#include <cstdio>
+// Entry point: the usage text for people, then the run driver.
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
 
-int main() {
-    std::puts("vantor: the run driver is not wired yet");
-    return 0;
+#include "cli/run.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vantor DATABASE QUERY SORT MATH MODE COUNT NOREPEAT RESULT [WINDOW]\n"
+    "  DATABASE  MediaMonkey library file (opened read-only)\n"
+    "  QUERY     query filter, e.g. \"genre=rock rating>3\" or \"rotate(Rock,Pop)\"\n"
+    "  SORT      SQL ordering clause, e.g. \"ORDER BY Year\", or \"\"\n"
+    "  MATH      math filter giving each song a score, \"1\" for none\n"
+    "  MODE      0 keep with probability = score, 1 weighted draws, 2 top list\n"
+    "  COUNT     how many songs modes 1 and 2 (and rotation) produce\n"
+    "  NOREPEAT  1 removes repeats\n"
+    "  RESULT    file that receives the IDs or one error message\n"
+    "  WINDOW    repeats allowed after this many other songs (default 0)\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(true);
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "vantor " << VANTOR_VERSION << "\n";
+        return 0;
+    }
+    if (argc < 9) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    vantor::MsvcRand rng;
+    vantor::RunEnvironment env{std::cout, std::cerr, rng,
+                               [] { return static_cast<std::uint32_t>(std::time(nullptr)); },
+                               std::filesystem::current_path()};
+    return vantor::run(argc, argv, env);
 }

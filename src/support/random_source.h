@@ -13,6 +13,7 @@ public:
     static constexpr int max = 32767;
     virtual ~RandomSource() = default;
     virtual int next() = 0;  // 0 .. 32767
+    virtual void seed(std::uint32_t) {}
 };
 
 // The classic C runtime generator of the front end's platform, so one seed
@@ -20,7 +21,7 @@ public:
 class MsvcRand final : public RandomSource {
 public:
     explicit MsvcRand(std::uint32_t seed = 1) : state_(seed) {}
-    void seed(std::uint32_t seed) { state_ = seed; }
+    void seed(std::uint32_t seed) override { state_ = seed; }
     int next() override {
         state_ = state_ * 214013u + 2531011u;
         return static_cast<int>((state_ >> 16) & 0x7FFF);

@@ -1,0 +1,26 @@
+// The run driver's own text rewrites of the filters, applied in a fixed
+// order around the expansion: units (seconds, stars), the EMPTY word, and
+// the normalisation that decides the rotation branch.
+#pragma once
+
+#include <string>
+
+namespace vantor {
+
+// The math filter as typed: "songlength" into seconds, then "EMPTY" into ''.
+void rewriteMathFilterAsTyped(std::string& math);
+
+// minusToNot, space normalisation, EMPTY into '', lower case.
+void normaliseQueryFilter(std::string& query);
+
+// "rating=N" (stars) into a range the SQL rating rewrite can express.
+void rewriteStarEqualities(std::string& query);
+
+// After the expansion: the stored 0..100 rating into stars.
+void rewriteMathRating(std::string& math);
+
+// The sort filter as it is appended to SQL: a leading blank is added when it
+// lacks one, so "ORDER BY Year" does not glue onto the text before it.
+std::string sqlSortFilter(const std::string& sortFilter);
+
+}  // namespace vantor

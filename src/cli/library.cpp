@@ -1,0 +1,66 @@
+#include "cli/library.h"
+
+#include <cstdio>
+
+#include "db/connection.h"
+#include "db/statement.h"
+#include "report/run_error.h"
+
+namespace vantor {
+namespace {
+
+constexpr int kSqliteOk = 0;
+constexpr int kSqliteRow = 100;
+constexpr int kSqliteDone = 101;
+
+bool stepFailed(int rc) { return rc != kSqliteOk && rc != kSqliteRow && rc != kSqliteDone; }
+
+}  // namespace
+
+LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSortFilter) {
+    db::Connection connection;
+    if (const int rc = connection.open(dbPath); rc != kSqliteOk) {
+        throw RunError(500 + rc, "cannot open the library: " + connection.errorMessage());
+    }
+    if (!sqlSortFilter.empty()) {
+        // Only tests that SQLite accepts the sort filter; never stepped.
+        const std::string test = "SELECT ID FROM songs WHERE ID>0" + sqlSortFilter;
+        db::Statement statement;
+        if (statement.prepare(connection, test) != kSqliteOk) {
+            throw RunError(code::sortFilter,
+                           "the sort filter was refused: " + connection.errorMessage() + " in: " + test);
+        }
+    }
+    LibraryInfo info;
+    {
+        db::Statement count;
+        if (const int rc = count.prepare(connection, "SELECT COUNT(*) from songs"); rc != kSqliteOk) {
+            throw RunError(1500 + rc, "cannot count the songs: " + connection.errorMessage());
+        }
+        const int rc = count.step();
+        if (stepFailed(rc)) throw RunError(2000 + rc, "cannot count the songs: " + connection.errorMessage());
+        info.size = rc == kSqliteRow ? count.columnInt(0) : 0;
+    }
+    info.columns = ColumnMap::fromColumnNames(db::tableColumnNames(connection, "songs"));
+    return info;
+}
+
+std::string readDayNumberText(const std::string& dbPath) {
+    db::Connection connection;
+    if (const int rc = connection.open(dbPath); rc != kSqliteOk) {
+        throw RunError(2500 + rc, "cannot open the library: " + connection.errorMessage());
+    }
+    db::Statement statement;
+    if (const int rc = statement.prepare(connection, "select JulianDay('now','localtime')-2415018.5");
+        rc != kSqliteOk) {
+        throw RunError(3000 + rc, "cannot read the date: " + connection.errorMessage());
+    }
+    const int rc = statement.step();
+    if (stepFailed(rc)) throw RunError(4000 + rc, "cannot read the date: " + connection.errorMessage());
+    const double today = rc == kSqliteRow ? statement.columnDouble(0) : 0.0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%f", today);
+    return text;
+}
+
+}  // namespace vantor

@@ -1,0 +1,37 @@
+// The selection stage: runs the selection query, turns rows into candidates,
+// applies the mode (0 probability, 1 roulette / uniform draws, 2 top list),
+// re-orders mode-1 draws with the sort filter and removes repeats.
+// It does not build SQL from filters and does not write the result file.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "filter/field_catalogue.h"
+#include "filter/song_row.h"
+#include "support/random_source.h"
+
+namespace vantor {
+
+struct SelectionRequest {
+    std::string dbPath;
+    std::string selectionSql;  // the whole statement, head included
+    std::string sortFilter;    // as appended to SQL (leading blank already ensured), "" for none
+    int mode = 0;
+    int songCount = 0;
+    bool removeRepeats = false;
+    int window = 0;
+    int librarySize = 0;
+    ColumnMap columns = ColumnMap::classic();
+    // The row's score; empty when the math filter is "1" (no scoring).
+    std::function<double(const SongRow&)> score;
+};
+
+// The final ID list. Throws RunError with the selection and sort connections' codes.
+std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng);
+
+// "SELECT ID FROM songs WHERE ',5,7,5,9,' LIKE '%,'||ID||',%'" + sort filter.
+std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortFilter);
+
+}  // namespace vantor

@@ -1,0 +1,126 @@
+// Helpers for tests that run whole runs: the built binary in a child process
+// (result file, exit status, stdout compared byte for byte), or the run
+// driver in-process with a fixed clock so random draws are reproducible.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli/run.h"
+#include "support/random_source.h"
+
+namespace vantor::testing {
+
+namespace fs = std::filesystem;
+
+inline std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void spit(const fs::path& p, const std::string& content) {
+    std::ofstream(p, std::ios::binary) << content;
+}
+
+// A fresh directory per test, removed afterwards.
+class TempDir {
+public:
+    TempDir() {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("vantor_") + info->test_suite_name() + "_" + info->name();
+        for (char& c : name) if (c == '/') c = '_';
+        path_ = fs::temp_directory_path() / name;
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    fs::path path_;
+};
+
+// Hands out a fixed sequence of draws, so scalings and selections can be
+// checked at chosen points.
+class ScriptedSource final : public RandomSource {
+public:
+    explicit ScriptedSource(std::vector<int> draws) : draws_(std::move(draws)) {}
+    int next() override { return draws_.at(pos_++ % draws_.size()); }
+    std::size_t drawn() const { return pos_; }
+
+private:
+    std::vector<int> draws_;
+    std::size_t pos_ = 0;
+};
+
+struct ProcessResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the built vantor with these arguments (argv[1..]) in `cwd`.
+// A positive `memoryLimitBytes` caps the child's address space.
+inline ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cwd,
+                               std::size_t memoryLimitBytes = 0) {
+    const fs::path outFile = cwd / ".stdout", errFile = cwd / ".stderr";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) _exit(126);
+        if (memoryLimitBytes > 0) {
+            const rlimit limit{memoryLimitBytes, memoryLimitBytes};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+        const int o = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(o, 1);
+        dup2(e, 2);
+        std::vector<char*> argv;
+        std::string binary = VANTOR_BINARY;
+        argv.push_back(binary.data());
+        std::vector<std::string> copies = args;
+        for (auto& a : copies) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(binary.c_str(), argv.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    ProcessResult r;
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    r.out = slurp(outFile);
+    r.err = slurp(errFile);
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return r;
+}
+
+// The run driver in-process: a fixed clock seeds the generator, so modes 1
+// and 2 draw the same sequence every time.
+inline ProcessResult runInProcess(const std::vector<std::string>& args, std::uint32_t clock,
+                                  const fs::path& workDir) {
+    std::vector<const char*> argv{"vantor"};
+    for (const auto& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    MsvcRand rng;
+    RunEnvironment env{out, err, rng, [clock] { return clock; }, workDir};
+    ProcessResult r;
+    r.status = run(static_cast<int>(argv.size()), argv.data(), env);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+}  // namespace vantor::testing
