@@ -16,7 +16,15 @@ namespace {
 constexpr int kMaxParenthesisDepth = 1000;
 constexpr int kMaxPrefixOperators = 10000;
 
-bool withinNestingLimits(const std::string& formula) {
+const std::string& textAt(const std::vector<ClassifiedToken>& tokens, std::size_t at) {
+    // Positions past the last token read as empty texts.
+    static const std::string empty;
+    return at < tokens.size() ? tokens[at].text : empty;
+}
+
+}  // namespace
+
+bool withinNestingLimits(std::string_view formula) {
     int depth = 0, deepest = 0, prefixes = 0;
     for (const char c : formula) {
         if (c == '(') {
@@ -30,24 +38,6 @@ bool withinNestingLimits(const std::string& formula) {
     }
     return deepest <= kMaxParenthesisDepth && prefixes <= kMaxPrefixOperators;
 }
-
-const std::string& textAt(const std::vector<ClassifiedToken>& tokens, std::size_t at) {
-    // Positions past the last token read as empty texts.
-    static const std::string empty;
-    return at < tokens.size() ? tokens[at].text : empty;
-}
-
-// A text field's value, or the all-text-fields value for anyfield. NULL reads
-// as the empty text.
-void fieldText(const SongRow& row, const ClassifiedToken& token, std::string& out) {
-    if (token.operandType == operand::allText) {
-        BuildAllFields(row, out);
-    } else {
-        out.assign(row.text(token.code).value_or(std::string_view{}));
-    }
-}
-
-}  // namespace
 
 MathFilter::MathFilter(const TokenList& list) {
     tokens_.reserve(list.tokens.size());
@@ -73,6 +63,91 @@ MathFilter::MathFilter(const TokenList& list) {
         }
         tokens_.push_back(std::move(c));
     }
+    compile();
+}
+
+// Walks the tokens once, as every row would, and keeps what each step puts
+// into the formula; only column values and comparison outcomes vary by row.
+void MathFilter::compile() {
+    std::size_t i = 0;
+    while (i < tokens_.size()) {
+        const ClassifiedToken& token = tokens_[i];
+        Piece piece{};
+        switch (token.operandType) {
+        case operand::none:
+            piece.kind = Piece::Text;
+            piece.text = token.text;
+            ++i;
+            break;
+        case operand::numeric:
+            piece.kind = Piece::Numeric;
+            piece.code = token.code;
+            ++i;
+            break;
+        case operand::text:
+        case operand::allText: {
+            piece.kind = Piece::Comparison;
+            piece.code = token.code;
+            piece.leftAll = token.operandType == operand::allText;
+            // The right operand: a text that is no label stands for itself
+            // (lower-cased, as the lookup leaves it), a text or anyfield token
+            // for the row's value; anything else (a numeric field, a literal
+            // that spells a label) cannot be compared as text.
+            std::string label = textAt(tokens_, i + 2);
+            if (MMlabelToNumber(label) == fieldcode::unknown) {
+                piece.text = label;
+            } else if (const ClassifiedToken& right = tokens_[i + 2];
+                       right.operandType == operand::text || right.operandType == operand::allText) {
+                piece.rightField = true;
+                piece.rightCode = right.code;
+                piece.rightAll = right.operandType == operand::allText;
+            } else {
+                piece.kind = Piece::Refuse;
+                piece.text = "math filter: '" + right.text + "' cannot be compared as text";
+            }
+            const std::string& op = textAt(tokens_, i + 1);
+            i += 3;
+            if (piece.kind == Piece::Refuse) break;
+            if (op == "~") {
+                piece.op = Piece::Contains;
+            } else if (op == "=") {
+                piece.op = Piece::Equals;
+            } else if (op == "!~") {
+                piece.op = Piece::NotContains;
+            } else if (op == "!=") {
+                piece.op = Piece::NotEquals;
+            } else {
+                continue;  // any other operator decides nothing and leaves no text at all
+            }
+            break;
+        }
+        default:
+            piece.kind = Piece::Refuse;
+            piece.text = "math filter: literal '" + token.text + "' is no operand";
+            ++i;
+            break;
+        }
+        pieces_.push_back(std::move(piece));
+    }
+
+    FormulaShape shape;
+    std::string fixed;
+    for (const Piece& p : pieces_) {
+        if (p.kind == Piece::Refuse) return;  // every row fails the same way: no template
+        if (p.kind == Piece::Text) {
+            shape.appendText(p.text);
+            fixed += p.text;
+        } else {
+            shape.appendSlot();
+        }
+    }
+    // Plain values add no parenthesis or prefix, so the fixed text decides the limits.
+    if (!withinNestingLimits(fixed)) return;
+    auto compiled = std::make_unique<FormulaTemplate>(shape);
+    if (compiled->usable()) {
+        template_ = std::move(compiled);
+        slotValues_.assign(shape.slotCount(), 0.0);
+    }
 }
 
 std::vector<int> MathFilter::columnsRead() const {
@@ -91,75 +166,97 @@ std::vector<int> MathFilter::columnsRead() const {
     return codes;
 }
 
-// The right operand of a comparison: a text that is no label stands for
-// itself (lower-cased, as the lookup leaves it), a text or anyfield token for the row's value; anything else (a
-// numeric field, a literal that spells a label) cannot be compared as text.
-std::string MathFilter::rightOperand(const SongRow& row, std::size_t at) const {
-    std::string label = textAt(tokens_, at);
-    if (MMlabelToNumber(label) == fieldcode::unknown) return label;
-    const ClassifiedToken& token = tokens_[at];
-    if (token.operandType != operand::text && token.operandType != operand::allText) {
-        throw RunError(code::mathFilter, "math filter: '" + token.text + "' cannot be compared as text");
+// A text field's value, or the all-text-fields value for anyfield. NULL reads
+// as the empty text.
+std::string_view MathFilter::fieldText(const SongRow& row, int code, bool all, std::string& buffer) const {
+    if (all) {
+        BuildAllFields(row, buffer);
+        return buffer;
     }
-    std::string out;
-    fieldText(row, token, out);
-    return out;
+    return row.text(code).value_or(std::string_view{});
+}
+
+bool MathFilter::decide(const Piece& piece, const SongRow& row) const {
+    const std::string_view left = fieldText(row, piece.code, piece.leftAll, left_);
+    if (left.data() != left_.data()) left_.assign(left);
+    lowercase(left_);
+    // The right text is used as it stands: a literal is lower case already, a
+    // right-hand field keeps its stored case.
+    const std::string_view right =
+        piece.rightField ? fieldText(row, piece.rightCode, piece.rightAll, right_) : std::string_view(piece.text);
+    switch (piece.op) {
+    case Piece::Contains: return contains(left_, right);
+    case Piece::Equals: return equalsIgnoreAsciiCase(left_, right);
+    case Piece::NotContains: return !contains(left_, right);
+    case Piece::NotEquals: return !equalsIgnoreAsciiCase(left_, right);
+    }
+    return false;
 }
 
 void MathFilter::formulaText(const SongRow& row, std::string& out) const {
     out.clear();
-    std::string left;
-    std::size_t i = 0;
-    while (i < tokens_.size()) {
-        const ClassifiedToken& token = tokens_[i];
-        switch (token.operandType) {
-        case operand::none:
-            out += token.text;
-            ++i;
+    for (const Piece& piece : pieces_) {
+        switch (piece.kind) {
+        case Piece::Text:
+            out += piece.text;
             break;
-        case operand::numeric:
+        case Piece::Numeric:
             // A NULL number reads as 0, so a song lacking a value still scores.
-            out += row.text(token.code).value_or("0");
-            ++i;
+            out += row.text(piece.code).value_or("0");
             break;
-        case operand::text:
-        case operand::allText: {
-            fieldText(row, token, left);
-            lowercase(left);
-            const std::string right = rightOperand(row, i + 2);
-            const std::string& op = textAt(tokens_, i + 1);
-            // Any other operator decides nothing and leaves no text at all.
-            if (op == "~") {
-                out += contains(left, right) ? "1" : "0";
-            } else if (op == "=") {
-                out += equalsIgnoreAsciiCase(left, right) ? "1" : "0";
-            } else if (op == "!~") {
-                out += contains(left, right) ? "0" : "1";
-            } else if (op == "!=") {
-                out += equalsIgnoreAsciiCase(left, right) ? "0" : "1";
-            }
-            i += 3;
+        case Piece::Comparison:
+            out += decide(piece, row) ? '1' : '0';
             break;
-        }
-        default:
-            throw RunError(code::mathFilter, "math filter: literal '" + token.text + "' is no operand");
+        case Piece::Refuse:
+            throw RunError(code::mathFilter, piece.text);
         }
     }
 }
 
-void MathFilter::parse(const std::string& formula) {
+double MathFilter::parseAndEval(const std::string& formula) {
     if (!withinNestingLimits(formula) || parser_.Parse(formula, "x", false) != -1) {
         throw RunError(code::mathFilter, "math filter: cannot parse '" + formula + "'");
     }
-}
-
-double MathFilter::score(const SongRow& row) {
-    formulaText(row, formula_);
-    parse(formula_);
     // x is declared only because the parser wants a variable list; a filter
     // cannot name it, so its value does not matter.
     const double unused[1] = {0.0};
     return parser_.Eval(unused);
+}
+
+double MathFilter::score(const SongRow& row) {
+    if (template_) {
+        bool plain = true;
+        std::size_t k = 0;
+        for (const Piece& piece : pieces_) {
+            if (piece.kind == Piece::Numeric) {
+                const auto text = row.text(piece.code);
+                if (!text) {
+                    slotValues_[k++] = 0.0;
+                } else if (!readPlainDecimal(*text, slotValues_[k++])) {
+                    plain = false;
+                    break;
+                }
+            } else if (piece.kind == Piece::Comparison) {
+                slotValues_[k++] = decide(piece, row) ? 1.0 : 0.0;
+            }
+        }
+        if (plain) {
+            const double value = template_->eval(slotValues_);
+            // A zero may carry the other sign than folding gives it, and NaN
+            // any payload: those rows take the literal way.
+            if (value != 0.0 && value == value) return value;
+        }
+    }
+    formulaText(row, formula_);
+    if (const double* known = cache_.find(formula_)) return *known;
+    const double value = parseAndEval(formula_);
+    cache_.store(formula_, value);
+    return value;
+}
+
+double MathFilter::scoreLiteral(const SongRow& row) {
+    formulaText(row, formula_);
+    return parseAndEval(formula_);
 }
 
 }  // namespace vantor
