@@ -59,7 +59,7 @@ std::vector<int> selectFromLibrary(const Arguments& args, std::string query, std
 
     SelectionRequest request;
     request.dbPath = args.dbPath;
-    request.selectionSql = (mathIsOne ? "SELECT ID FROM songs WHERE " : "SELECT * FROM songs WHERE ") + condition;
+    request.condition = condition;
     request.sortFilter = sortSql;
     request.mode = args.mode;
     request.songCount = args.songCount;
@@ -67,7 +67,10 @@ std::vector<int> selectFromLibrary(const Arguments& args, std::string query, std
     request.window = args.window;
     request.librarySize = library.size;
     request.columns = library.columns;
-    if (!mathIsOne) request.score = [scorer](const SongRow& row) { return scorer->score(row); };
+    if (!mathIsOne) {
+        request.score = [scorer](const SongRow& row) { return scorer->score(row); };
+        request.scoreCodes = scorer->columnsRead();
+    }
     return runSelection(request, env.rng);
 }
 

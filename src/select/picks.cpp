@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace vantor {
 
@@ -31,6 +32,68 @@ void sortTopList(std::vector<pick>& picks) {
         if (std::isnan(b.score)) return true;
         return a.score > b.score;
     });
+}
+
+std::vector<int> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng) {
+    std::vector<int> ids;
+    ids.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    // Only non-negative scores keep the running sum from ever falling, which
+    // is what lets a search find the record the scan would stop at.
+    const bool monotone = std::all_of(picks.begin(), picks.end(), [](const pick& p) { return p.score >= 0.0; });
+    if (!monotone) {
+        for (int i = 0; i < count; ++i) {
+            const int index = sroulette(picks, rng);
+            if (index >= 0) ids.push_back(picks[static_cast<std::size_t>(index)].id);
+        }
+        return ids;
+    }
+    // The same additions in the same order as the scan, so every running sum
+    // and the total are the scan's to the bit.
+    double running = 0.0;
+    for (pick& p : picks) {
+        running += p.score;
+        p.score = running;
+    }
+    const double total = running;
+    for (int i = 0; i < count; ++i) {
+        const double point = random(rng, total);
+        // The first running sum that reaches the point; NaN reaches nothing.
+        const auto it = std::partition_point(picks.begin(), picks.end(),
+                                             [point](const pick& p) { return !(p.score >= point); });
+        if (point == point && it != picks.end()) ids.push_back(it->id);
+    }
+    return ids;
+}
+
+std::vector<int> topListIds(std::span<const pick> picks, std::size_t m) {
+    m = std::min(m, picks.size());
+    // The top-list order made total by the query position: a strict ranking,
+    // so the best m are the ones the stable sort puts first.
+    const auto better = [&picks](std::uint32_t a, std::uint32_t b) {
+        const double x = picks[a].score, y = picks[b].score;
+        if (std::isnan(x) != std::isnan(y)) return std::isnan(y);
+        if (!std::isnan(x) && x != y) return x > y;
+        return a < b;
+    };
+    // A heap with the worst kept record on top, replaced whenever a better one comes.
+    std::vector<std::uint32_t> kept;
+    kept.reserve(m);
+    for (std::size_t i = 0; i < picks.size() && m > 0; ++i) {
+        const auto index = static_cast<std::uint32_t>(i);
+        if (kept.size() < m) {
+            kept.push_back(index);
+            std::push_heap(kept.begin(), kept.end(), better);
+        } else if (better(index, kept.front())) {
+            std::pop_heap(kept.begin(), kept.end(), better);
+            kept.back() = index;
+            std::push_heap(kept.begin(), kept.end(), better);
+        }
+    }
+    std::sort(kept.begin(), kept.end(), better);
+    std::vector<int> ids;
+    ids.reserve(kept.size());
+    for (const std::uint32_t index : kept) ids.push_back(picks[index].id);
+    return ids;
 }
 
 }  // namespace vantor

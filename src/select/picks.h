@@ -27,4 +27,15 @@ int sroulette(std::span<const pick> picks, RandomSource& rng);
 // every number.
 void sortTopList(std::vector<pick>& picks);
 
+// `count` roulette draws, each taking exactly the record sroulette would take
+// for the same draw of the random source (draws no record reaches are
+// skipped). With no negative or NaN score the running sums are kept in the
+// records, so a draw is one binary search instead of two scans; the records
+// are used up either way.
+std::vector<int> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng);
+
+// The IDs of the first m records of the top-list order, found without
+// sorting (or copying) every candidate.
+std::vector<int> topListIds(std::span<const pick> picks, std::size_t m);
+
 }  // namespace vantor

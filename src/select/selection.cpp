@@ -1,8 +1,10 @@
 #include "select/selection.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "db/connection.h"
+#include "db/query_plan.h"
 #include "db/statement.h"
 #include "report/run_error.h"
 #include "select/picks.h"
@@ -17,21 +19,32 @@ constexpr int kSqliteError = 1;
 constexpr int kSqliteRow = 100;
 constexpr int kSqliteDone = 101;
 
-// A candidate row read through the library's own column positions.
+// Where each field code's column stands in the fetched row, -1 when it was
+// not fetched (or the library lacks it).
+using RowLayout = std::vector<int>;
+
+RowLayout layoutOfAllColumns(const ColumnMap& columns) {
+    RowLayout layout(fieldcode::maxColumnCode + 1);
+    for (int code = 0; code <= fieldcode::maxColumnCode; ++code) layout[code] = columns.position(code);
+    return layout;
+}
+
+// A candidate row read through the layout of the statement that fetched it.
 class StatementRow final : public SongRow {
 public:
-    StatementRow(const db::Statement& statement, const ColumnMap& columns)
-        : statement_(statement), columns_(columns), columnCount_(statement.columnCount()) {}
+    StatementRow(const db::Statement& statement, const RowLayout& layout)
+        : statement_(statement), layout_(layout), columnCount_(statement.columnCount()) {}
 
     std::optional<std::string_view> text(int fieldCode) const override {
-        const int pos = columns_.position(fieldCode);
+        if (fieldCode < 0 || fieldCode >= static_cast<int>(layout_.size())) return std::nullopt;
+        const int pos = layout_[static_cast<std::size_t>(fieldCode)];
         if (pos < 0 || pos >= columnCount_) return std::nullopt;
         return statement_.text(pos);
     }
 
 private:
     const db::Statement& statement_;
-    const ColumnMap& columns_;
+    const RowLayout& layout_;
     int columnCount_;
 };
 
@@ -40,14 +53,66 @@ int idOf(const db::Statement& statement) {
     return id ? atoiField(*id) : 0;
 }
 
+std::string_view columnNameOf(int code) {
+    if (code == fieldcode::id) return "ID";
+    for (const Field& f : fieldCatalogue()) {
+        if (f.code == code) return f.column;
+    }
+    return {};
+}
+
+// Plans compared for the order they walk rows in: whether an index also
+// holds every column needed changes no order, and names ignore case.
+std::vector<std::string> walkOf(std::vector<std::string> plan) {
+    for (std::string& line : plan) {
+        lowercase(line);
+        replace(line, "covering index", "index");
+    }
+    return plan;
+}
+
+// The selection query fetching only ID and the columns the score reads,
+// with the same condition. Used only when SQLite plans it exactly as the
+// query of every column, so rows come in the same order; the head is never
+// printed, so nothing else can tell the two apart.
+std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request, RowLayout& layout) {
+    const std::string reference = referenceSelectionSql(request);
+    layout = layoutOfAllColumns(request.columns);
+    // Without scoring the reference fetches ID alone already. ORDER BY 1
+    // must keep naming the same column, so ID has to come first in the table.
+    if (request.reference || !request.score || request.columns.position(fieldcode::id) != 0) return reference;
+
+    RowLayout narrow(fieldcode::maxColumnCode + 1, -1);
+    narrow[fieldcode::id] = 0;
+    std::string sql = "SELECT ID";
+    int next = 1;
+    for (const int code : request.scoreCodes) {
+        if (code <= fieldcode::id || code > fieldcode::maxColumnCode || request.columns.position(code) < 0) continue;
+        if (narrow[static_cast<std::size_t>(code)] >= 0) continue;
+        sql += ',';
+        sql += columnNameOf(code);
+        narrow[static_cast<std::size_t>(code)] = next++;
+    }
+    sql += " FROM songs WHERE ";
+    sql += request.condition;
+
+    const auto referencePlan = db::queryPlan(connection, reference);
+    if (!referencePlan) return reference;  // the reference's own prepare reports the failure
+    const auto narrowPlan = db::queryPlan(connection, sql);
+    if (!narrowPlan || walkOf(*referencePlan) != walkOf(*narrowPlan)) return reference;
+    layout = std::move(narrow);
+    return sql;
+}
+
 // Opens, prepares and steps the selection query once, mapping failures to their codes.
 void startSelection(db::Connection& connection, db::Statement& statement, const SelectionRequest& request,
-                    int& firstStep) {
+                    RowLayout& layout, int& firstStep) {
     if (const int rc = connection.open(request.dbPath); rc != kSqliteOk) {
         throw RunError(4500 + rc, "cannot open the library: " + connection.errorMessage());
     }
-    if (const int rc = statement.prepare(connection, request.selectionSql); rc != kSqliteOk) {
-        const std::string why = connection.errorMessage() + " in: " + request.selectionSql;
+    const std::string sql = chooseSelectionSql(connection, request, layout);
+    if (const int rc = statement.prepare(connection, sql); rc != kSqliteOk) {
+        const std::string why = connection.errorMessage() + " in: " + sql;
         if (rc == kSqliteError) throw RunError(code::queryFilter, "the query filter was refused: " + why);
         throw RunError(5000 + rc, "the selection query could not be prepared: " + why);
     }
@@ -58,9 +123,9 @@ void startSelection(db::Connection& connection, db::Statement& statement, const 
 }
 
 std::vector<int> selectByProbability(db::Statement& statement, int step, const SelectionRequest& request,
-                                     RandomSource& rng) {
+                                     const RowLayout& layout, RandomSource& rng) {
     std::vector<int> ids;
-    const StatementRow row(statement, request.columns);
+    const StatementRow row(statement, layout);
     for (; step == kSqliteRow; step = statement.step()) {
         if (request.score) {
             const double score = request.score(row);
@@ -73,15 +138,83 @@ std::vector<int> selectByProbability(db::Statement& statement, int step, const S
     return ids;
 }
 
-std::vector<pick> collectCandidates(db::Statement& statement, int step, const SelectionRequest& request) {
+std::vector<pick> collectCandidates(db::Statement& statement, int step, const SelectionRequest& request,
+                                    const RowLayout& layout) {
     std::vector<pick> picks;
-    const StatementRow row(statement, request.columns);
+    // The count was taken just before: one allocation of the right size, not
+    // a doubling that briefly holds twice the records.
+    picks.reserve(static_cast<std::size_t>(std::max(request.librarySize, 0)));
+    const StatementRow row(statement, layout);
     for (; step == kSqliteRow; step = statement.step()) {
         pick p{idOf(statement), 0.0};
         if (request.score) p.score = request.score(row);
         picks.push_back(p);
     }
     return picks;
+}
+
+bool startsWithOrderBy(std::string_view sql) {
+    const std::size_t start = sql.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos || !equalsIgnoreAsciiCase(sql.substr(start, 5), "order")) return false;
+    const std::size_t by = sql.find_first_not_of(" \t\r\n", start + 5);
+    if (by == start + 5 || by == std::string_view::npos || !equalsIgnoreAsciiCase(sql.substr(by, 2), "by")) {
+        return false;
+    }
+    return by + 2 < sql.size() && std::string_view(" \t\r\n").find(sql[by + 2]) != std::string_view::npos;
+}
+
+// The sort query as a lookup of the drawn IDs through the table's key, when
+// that provably returns the LIKE form's rows in the LIKE form's order: the
+// sort filter is an ordering (so the condition is the membership test alone)
+// and SQLite walks the rows the same way — in key order into the same sort,
+// or along the same index, which the lookup is then told to use.
+std::string chooseSortQuery(db::Connection& connection, const std::vector<int>& ids, const SelectionRequest& request) {
+    std::string like = buildSortQuery(ids, request.sortFilter);
+    if (request.reference || !startsWithOrderBy(request.sortFilter)) return like;
+    const auto likePlan = db::queryPlan(connection, like);
+    if (!likePlan || likePlan->empty()) return like;
+    const std::vector<std::string> likeWalk = walkOf(*likePlan);
+
+    std::vector<int> distinct = ids;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    std::string list;
+    list.reserve(distinct.size() * 8);
+    char digits[16];
+    for (std::size_t i = 0; i < distinct.size(); ++i) {
+        if (i > 0) list += ',';
+        list.append(digits, std::to_chars(digits, digits + sizeof digits, distinct[i]).ptr);
+    }
+
+    const std::string& first = likeWalk.front();
+    if (first.rfind("0 scan ", 0) == 0 && first.find(' ', 7) == std::string::npos) {
+        // A plain table walk goes in key order, as the lookup does; what
+        // follows must be the same sort or nothing.
+        const std::string table = first.substr(7);
+        for (std::size_t i = 1; i < likeWalk.size(); ++i) {
+            if (likeWalk[i] != "0 use temp b-tree for order by") return like;
+        }
+        std::string sql = "SELECT ID FROM songs WHERE ID IN (" + list + ")" + request.sortFilter;
+        const auto plan = db::queryPlan(connection, sql);
+        if (!plan) return like;
+        std::vector<std::string> walk = walkOf(*plan);
+        if (walk.empty() || walk.front() != "0 search " + table + " using integer primary key (rowid=?)") return like;
+        walk.front() = first;
+        return walk == likeWalk ? sql : like;
+    }
+    const std::string indexScan = "0 scan ";
+    if (first.rfind(indexScan, 0) == 0) {
+        // Along an index: the lookup is made to walk the same index.
+        const std::size_t at = first.find(" using index ");
+        if (at == std::string::npos) return like;
+        const std::string index = first.substr(at + 13);
+        if (index.empty() || index.find_first_of(" \"") != std::string::npos) return like;
+        std::string sql = "SELECT ID FROM songs INDEXED BY \"" + index + "\" WHERE ID IN (" + list + ")" +
+                          request.sortFilter;
+        const auto plan = db::queryPlan(connection, sql);
+        return plan && walkOf(*plan) == likeWalk ? sql : like;
+    }
+    return like;
 }
 
 // Re-orders the draws by the sort filter. Deliberately keeps the count: when
@@ -93,18 +226,23 @@ void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
     }
     db::Statement statement;
     // The sort filter already passed the count connection's test query.
-    if (statement.prepare(connection, buildSortQuery(ids, request.sortFilter)) != kSqliteOk) return;
+    if (statement.prepare(connection, chooseSortQuery(connection, ids, request)) != kSqliteOk) return;
     std::size_t i = 0;
     while (i < ids.size() && statement.step() == kSqliteRow) ids[i++] = idOf(statement);
 }
 
 }  // namespace
 
+std::string referenceSelectionSql(const SelectionRequest& request) {
+    return (request.score ? "SELECT * FROM songs WHERE " : "SELECT ID FROM songs WHERE ") + request.condition;
+}
+
 std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortFilter) {
     std::string sql = "SELECT ID FROM songs WHERE ',";
     sql.reserve(sql.size() + ids.size() * 8 + sortFilter.size() + 32);
+    char digits[16];
     for (const int id : ids) {
-        sql += std::to_string(id);
+        sql.append(digits, std::to_chars(digits, digits + sizeof digits, id).ptr);
         sql += ',';
     }
     sql += "' LIKE '%,'||ID||',%'";
@@ -115,13 +253,14 @@ std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortF
 std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng) {
     db::Connection connection;
     db::Statement statement;
+    RowLayout layout;
     int step = 0;
-    startSelection(connection, statement, request, step);
+    startSelection(connection, statement, request, layout, step);
 
-    if (request.mode == 0) return selectByProbability(statement, step, request, rng);
+    if (request.mode == 0) return selectByProbability(statement, step, request, layout, rng);
     if (request.mode != 1 && request.mode != 2) return {};
 
-    const std::vector<pick> picks = collectCandidates(statement, step, request);
+    std::vector<pick> picks = collectCandidates(statement, step, request, layout);
     statement = db::Statement();
     connection = db::Connection();
 
@@ -135,20 +274,25 @@ std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng
         ids.resize(static_cast<std::size_t>(count));
         const int k = static_cast<int>(std::min<std::size_t>(picks.size(), 0x7FFFFFFF));
         for (int& id : ids) id = picks[static_cast<std::size_t>(randint(rng, 0, k))].id;
-    } else if (request.mode == 1) {
+    } else if (request.mode == 1 && request.reference) {
         ids.reserve(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) {
             // A draw that no candidate can take (negative or NaN weights) adds nothing.
             const int index = sroulette(picks, rng);
             if (index >= 0) ids.push_back(picks[static_cast<std::size_t>(index)].id);
         }
-    } else {
+    } else if (request.mode == 1) {
+        ids = rouletteIds(std::move(picks), count, rng);
+    } else if (request.reference) {
         std::vector<pick> ranked = picks;
         sortTopList(ranked);
         const std::size_t m = std::min(ranked.size(), static_cast<std::size_t>(count));
         ids.reserve(m);
         for (std::size_t i = 0; i < m; ++i) ids.push_back(ranked[i].id);
+    } else {
+        ids = topListIds(picks, static_cast<std::size_t>(count));
     }
+    picks = std::vector<pick>();
 
     if (request.mode == 1 && !request.sortFilter.empty() && !ids.empty()) applySortQuery(ids, request);
     if (request.removeRepeats) ids.resize(static_cast<std::size_t>(removedupes(ids, request.window)));

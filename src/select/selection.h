@@ -16,7 +16,7 @@ namespace vantor {
 
 struct SelectionRequest {
     std::string dbPath;
-    std::string selectionSql;  // the whole statement, head included
+    std::string condition;     // the translated query filter, the sort filter at its end
     std::string sortFilter;    // as appended to SQL (leading blank already ensured), "" for none
     int mode = 0;
     int songCount = 0;
@@ -26,6 +26,12 @@ struct SelectionRequest {
     ColumnMap columns = ColumnMap::classic();
     // The row's score; empty when the math filter is "1" (no scoring).
     std::function<double(const SongRow&)> score;
+    // The field codes `score` reads; only these columns are fetched.
+    std::vector<int> scoreCodes;
+    // Take the plain ways throughout: every column fetched, a scan per
+    // roulette draw, the whole candidate list sorted, the sort query matched
+    // by LIKE. The fast ways must give the same IDs; this is their reference.
+    bool reference = false;
 };
 
 // The final ID list. Throws RunError with the selection and sort connections' codes.
@@ -33,5 +39,9 @@ std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng
 
 // "SELECT ID FROM songs WHERE ',5,7,5,9,' LIKE '%,'||ID||',%'" + sort filter.
 std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortFilter);
+
+// The selection query's head and condition: "SELECT * FROM songs WHERE " +
+// condition with scoring, "SELECT ID FROM songs WHERE " + condition without.
+std::string referenceSelectionSql(const SelectionRequest& request);
 
 }  // namespace vantor
