@@ -18,7 +18,7 @@ TEST(Selection, SortQueryKeepsTheStaleTailOfRepeatedDraws) {
     TempDir dir;
     SelectionRequest request;
     request.dbPath = makeLibrary(dir.path(), demo::Layout::Classic);
-    request.selectionSql = "SELECT ID FROM songs WHERE genre LIKE 'rock'";  // 12, 13, 16, 17
+    request.condition = "genre LIKE 'rock'";  // 12, 13, 16, 17
     request.mode = 1;
     request.songCount = 4;
     request.librarySize = 8;
@@ -35,7 +35,7 @@ TEST(Selection, ConnectionFailuresCarryTheirCodes) {
     TempDir dir;
     SelectionRequest request;
     request.dbPath = (dir / "missing.db").string();
-    request.selectionSql = "SELECT ID FROM songs WHERE 1";
+    request.condition = "1";
     ScriptedSource draws({0});
     try {
         runSelection(request, draws);
@@ -44,7 +44,7 @@ TEST(Selection, ConnectionFailuresCarryTheirCodes) {
         EXPECT_EQ(e.code(), 4514);
     }
     request.dbPath = makeLibrary(dir.path(), demo::Layout::Classic);
-    request.selectionSql = "SELECT ID FROM songs WHERE year>fast";
+    request.condition = "year>fast";
     try {
         runSelection(request, draws);
         FAIL() << "expected a RunError";
