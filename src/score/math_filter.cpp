@@ -193,8 +193,11 @@ bool MathFilter::decide(const Piece& piece, const SongRow& row) const {
     return false;
 }
 
-void MathFilter::formulaText(const SongRow& row, std::string& out) const {
+void MathFilter::formulaText(const SongRow& row, std::string& out) const { appendFormula(row, out, nullptr); }
+
+void MathFilter::appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const {
     out.clear();
+    std::size_t comparison = 0;
     for (const Piece& piece : pieces_) {
         switch (piece.kind) {
         case Piece::Text:
@@ -204,9 +207,12 @@ void MathFilter::formulaText(const SongRow& row, std::string& out) const {
             // A NULL number reads as 0, so a song lacking a value still scores.
             out += row.text(piece.code).value_or("0");
             break;
-        case Piece::Comparison:
-            out += decide(piece, row) ? '1' : '0';
+        case Piece::Comparison: {
+            const bool holds = decided != nullptr ? (*decided)[comparison] != 0 : decide(piece, row);
+            ++comparison;
+            out += holds ? '1' : '0';
             break;
+        }
         case Piece::Refuse:
             throw RunError(code::mathFilter, piece.text);
         }
@@ -224,9 +230,14 @@ double MathFilter::parseAndEval(const std::string& formula) {
 }
 
 double MathFilter::score(const SongRow& row) {
+    // Comparisons are decided once per row, for the template and the text alike.
+    decided_.clear();
+    for (const Piece& piece : pieces_) {
+        if (piece.kind == Piece::Comparison) decided_.push_back(decide(piece, row) ? 1 : 0);
+    }
     if (template_) {
         bool plain = true;
-        std::size_t k = 0;
+        std::size_t k = 0, comparison = 0;
         for (const Piece& piece : pieces_) {
             if (piece.kind == Piece::Numeric) {
                 const auto text = row.text(piece.code);
@@ -237,7 +248,7 @@ double MathFilter::score(const SongRow& row) {
                     break;
                 }
             } else if (piece.kind == Piece::Comparison) {
-                slotValues_[k++] = decide(piece, row) ? 1.0 : 0.0;
+                slotValues_[k++] = decided_[comparison++] != 0 ? 1.0 : 0.0;
             }
         }
         if (plain) {
@@ -247,7 +258,7 @@ double MathFilter::score(const SongRow& row) {
             if (value != 0.0 && value == value) return value;
         }
     }
-    formulaText(row, formula_);
+    appendFormula(row, formula_, &decided_);
     if (const double* known = cache_.find(formula_)) return *known;
     const double value = parseAndEval(formula_);
     cache_.store(formula_, value);

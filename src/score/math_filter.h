@@ -79,6 +79,8 @@ private:
 
     void compile();
     bool decide(const Piece& piece, const SongRow& row) const;
+    // With `decided`, comparisons take the outcomes already found for this row.
+    void appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const;
     std::string_view fieldText(const SongRow& row, int code, bool all, std::string& buffer) const;
     double parseAndEval(const std::string& formula);
 
@@ -90,6 +92,7 @@ private:
     ScoreCache cache_;
     std::unique_ptr<FormulaTemplate> template_;
     std::vector<double> slotValues_;
+    std::vector<char> decided_;  // this row's comparison outcomes, in order
 };
 
 // Whether fparser can take the text without running out of stack: it
