@@ -69,6 +69,10 @@ TEST(Toolkit, NsplitConvertsFieldsLikeAtoi) {
     EXPECT_EQ(nsplit("12,7,\r\n", ','), (V{12, 7, 0}));
     EXPECT_EQ(nsplit(" -4x,+9", ','), (V{-4, 9}));
     EXPECT_EQ(nsplit(",,,,,,,,", ',').size(), 8u);  // a run of commas has no capacity limit
+    // Digit runs of every length, and digits followed by more text.
+    EXPECT_EQ(nsplit("123456789,1234567890,2147483648,99999999999,12a,007", ','),
+              (V{123456789, 1234567890, 2147483647, 2147483647, 12, 7}));
+    EXPECT_EQ(nsplit("15253", '5'), (V{1, 2, 3}));  // a digit as the separator
 }
 
 TEST(Toolkit, LocateAndSubstring) {

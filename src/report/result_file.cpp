@@ -1,5 +1,6 @@
 #include "report/result_file.h"
 
+#include <charconv>
 #include <fstream>
 
 namespace vantor {
@@ -58,9 +59,10 @@ bool programerror(int code, const std::string& path, std::ostream& out) {
 bool intArrayToCSV(std::span<const int> ids, const std::string& path, std::ostream& out) {
     std::string line;
     line.reserve(ids.size() * 8);
+    char digits[16];
     for (std::size_t i = 0; i < ids.size(); ++i) {
         if (i > 0) line.push_back(',');
-        line += std::to_string(ids[i]);
+        line.append(digits, std::to_chars(digits, digits + sizeof digits, ids[i]).ptr);
     }
     return writeResult(path, line, out);
 }

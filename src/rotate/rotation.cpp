@@ -60,10 +60,15 @@ std::vector<int> dealInTurn(std::vector<std::vector<int>> lists, int songCount) 
     std::erase_if(lists, [](const std::vector<int>& list) { return list.empty(); });
     if (songCount <= 0 || lists.empty()) return {};
     std::vector<int> result(static_cast<std::size_t>(songCount));
-    const std::size_t n = lists.size();
-    for (std::size_t p = 0; p < result.size(); ++p) {
-        const std::vector<int>& list = lists[p % n];
-        result[p] = list[(p / n) % list.size()];
+    // Walked round by round with a cursor per list, which is the same rule
+    // without two divisions per ID.
+    std::vector<std::size_t> cursor(lists.size(), 0);
+    std::size_t k = 0;
+    for (int& id : result) {
+        const std::vector<int>& list = lists[k];
+        id = list[cursor[k]];
+        if (++cursor[k] == list.size()) cursor[k] = 0;
+        if (++k == lists.size()) k = 0;
     }
     return result;
 }

@@ -8,6 +8,7 @@ namespace vantor {
 
 // Compacts the list in place and returns the new count. Memory follows the
 // list, not the largest ID, and any ID (negative ones included) is safe.
+// Linear in the list's length.
 int removedupes(std::span<int> ids, int window);
 
 }  // namespace vantor

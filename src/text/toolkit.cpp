@@ -2,6 +2,7 @@
 // rewrite primitives shared by the filter passes and the rotation mode.
 #include "text/toolkit.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -129,11 +130,25 @@ int atoiField(std::string_view field) {
 
 std::vector<int> nsplit(std::string_view text, char separator) {
     std::vector<int> fields;
+    // One field per separator, plus the last: allocated once for long lists.
+    fields.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), separator)) + 1);
     std::size_t i = 0;
     while (i < text.size()) {
-        std::size_t end = text.find(separator, i);
-        if (end == std::string_view::npos) end = text.size();
-        fields.push_back(atoiField(text.substr(i, end - i)));
+        // Most fields are a few plain digits: read them on the way to the
+        // separator, and leave anything else to atoiField.
+        int value = 0;
+        std::size_t end = i;
+        while (end < text.size() && end - i < 9 && text[end] >= '0' && text[end] <= '9' && text[end] != separator) {
+            value = value * 10 + (text[end] - '0');
+            ++end;
+        }
+        if (end == text.size() || text[end] == separator) {
+            fields.push_back(end > i ? value : 0);
+        } else {
+            end = text.find(separator, end);
+            if (end == std::string_view::npos) end = text.size();
+            fields.push_back(atoiField(text.substr(i, end - i)));
+        }
         i = end + 1;
     }
     return fields;
