@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Whole runs of vantor side by side with their floor (bench/floor.cpp: the
+# same file, collations, count and selection condition, only the columns the
+# run needs, every row read; for the rotation, the lists read and as many IDs
+# written). Prints one table row per scenario and library size: medians of
+# the wall times, their ratio, and the peak resident memory of both.
+#
+#   bench/run.sh [--sizes "100000 1000000"] [--runs 5] [--before PATH]
+#
+# --before adds the wall time of another vantor binary (an older build) on
+# the same runs. Libraries and the rotation lists are made once and kept in
+# bench/cache/ (git-ignored): about 1 GB for a million songs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sizes="100000 1000000"
+runs=5
+before=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sizes) sizes="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
+    --before) before="$(realpath "$2")"; shift 2 ;;
+    *) echo "usage: bench/run.sh [--sizes \"N ...\"] [--runs R] [--before PATH]" >&2; exit 2 ;;
+  esac
+done
+
+bash scripts/setup.sh
+cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_BENCH=ON -DVANTOR_TESTS=OFF >/dev/null
+cmake --build build-bench -j 2 --target vantor vantor-demo vantor_floor >/dev/null
+vantor="$PWD/build-bench/vantor"
+floor="$PWD/build-bench/bench/vantor_floor"
+cache="$PWD/bench/cache"
+work="$cache/work"
+mkdir -p "$cache" "$work"
+
+for n in $sizes; do
+  [ -f "$cache/library-$n.db" ] || build-bench/vantor-demo --songs "$n" "$cache/library-$n.db" >/dev/null
+done
+
+# Rotation: ten lists of 100,000 IDs each, named in vantor.ini as the front end writes it.
+rot="$cache/rotation"
+if [ ! -f "$rot/vantor.ini" ]; then
+  mkdir -p "$rot"
+  : >"$rot/vantor.ini.part"
+  for k in $(seq 1 10); do
+    seq -s, "$k" 10 1000000 >"$rot/node$k"
+    printf 'lists\\node%d_name=List%d\r\n' "$k" "$k" | sed 's/^lists\\//' >>"$rot/vantor.ini.part"
+  done
+  mv "$rot/vantor.ini.part" "$rot/vantor.ini"
+fi
+
+# One timed run: prints "seconds kilobytes". Output goes to $work/last.out.
+timed() {
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f "%M" -o "$work/rss" "$@" >"$work/last.out" 2>"$work/last.err"
+  end=$(date +%s%N)
+  echo "$(( (end - start) / 1000 )) $(cat "$work/rss")"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+fmt_s() { awk -v us="$1" 'BEGIN { printf "%.3f", us / 1e6 }'; }
+
+header() {
+  if [ -n "$before" ]; then
+    echo "| scenario | songs | before (s) | vantor (s) | floor (s) | vantor / floor | vantor peak RSS | floor peak RSS |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+  else
+    echo "| scenario | songs | vantor (s) | floor (s) | vantor / floor | vantor peak RSS | floor peak RSS |"
+    echo "|---|---:|---:|---:|---:|---:|---:|"
+  fi
+}
+
+# row NAME SIZE-LABEL -- vantor args -- floor args   (runs alternate, medians reported)
+row() {
+  local name="$1" label="$2"; shift 2
+  local -a vargs=() fargs=()
+  [ "$1" = "--" ] && shift
+  while [ "$1" != "--" ]; do vargs+=("$1"); shift; done
+  shift
+  fargs=("$@")
+  local vt=() vm=() ft=() fm=() bt=()
+  for _ in $(seq 1 "$runs"); do
+    read -r t m < <(timed "$vantor" "${vargs[@]}"); vt+=("$t"); vm+=("$m")
+    read -r t m < <(timed "$floor" "${fargs[@]}"); ft+=("$t"); fm+=("$m")
+    if [ -n "$before" ]; then read -r t m < <(timed "$before" "${vargs[@]}"); bt+=("$t"); fi
+  done
+  local v f vr fr
+  v=$(printf '%s\n' "${vt[@]}" | median); f=$(printf '%s\n' "${ft[@]}" | median)
+  vr=$(printf '%s\n' "${vm[@]}" | median); fr=$(printf '%s\n' "${fm[@]}" | median)
+  local ratio
+  ratio=$(awk -v a="$v" -v b="$f" 'BEGIN { printf "%.2f", a / b }')
+  if [ -n "$before" ]; then
+    local b; b=$(printf '%s\n' "${bt[@]}" | median)
+    echo "| $name | $label | $(fmt_s "$b") | $(fmt_s "$v") | $(fmt_s "$f") | $ratio | $((vr / 1024)) MB | $((fr / 1024)) MB |"
+  else
+    echo "| $name | $label | $(fmt_s "$v") | $(fmt_s "$f") | $ratio | $((vr / 1024)) MB | $((fr / 1024)) MB |"
+  fi
+}
+
+# The condition vantor printed for these arguments (the floor runs the same).
+condition_of() {
+  (cd "$work" && "$vantor" "$@") | sed -n 's/^\*\*\*\*\*\*\*\*\*\*\*\*\*\*SQL Query Out: //p'
+}
+
+# name | query | sort | math | mode | count | norepeat | window | floor columns
+scenarios=(
+  "S1|genre=rock|ORDER BY Artist|1|0|0|0|0|ID"
+  "S2|rating>=3|ORDER BY Year|if(playcounter>3,1,0.5)|1|50|1|0|ID,PlayCounter"
+  "S3|year>0||(rating*2+playcounter)/(lastplayedage+1)|2|100|0|0|ID,Rating,PlayCounter,LastTimePlayed"
+  "S4|year>0||anyfield contains love|2|100|0|0|ID,anyfield"
+  "S5|year>0|ORDER BY Artist|1|1|5000|0|0|ID"
+)
+
+header
+cd "$work"
+for n in $sizes; do
+  db="$cache/library-$n.db"
+  label=$(printf "%'d" "$n" 2>/dev/null || echo "$n")
+  for s in "${scenarios[@]}"; do
+    IFS='|' read -r name query sort math mode count norepeat window columns <<<"$s"
+    args=("$db" "$query" "$sort" "$math" "$mode" "$count" "$norepeat" "$work/result.txt" "$window")
+    cond=$(condition_of "${args[@]}")
+    row "$name" "$label" -- "${args[@]}" -- library "$db" "$columns" "$cond"
+  done
+done
+
+cd "$rot"
+lists=()
+for k in $(seq 1 10); do lists+=("$rot/node$k"); done
+names=$(seq -s, -f 'list%g' 1 10)
+row "S6" "1,000,000 IDs" -- "unused.db" "rotate($names)" "" "1" 0 1000000 1 "$work/result.txt" 50 \
+  -- rotation 1000000 "$work/floor-result.txt" "${lists[@]}"
