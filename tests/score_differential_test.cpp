@@ -66,7 +66,7 @@ struct Generator {
     std::string expr(int depth, bool safeOnly) {
         const std::size_t leafChoices = 5;
         const std::size_t choice = depth <= 0 ? pick(leafChoices) : pick(leafChoices + 9);
-        static const std::vector<std::string> safeOps = {"+", "-", "*", "<", ">", "<=", ">=", "=", "!=", "&", "|"};
+        static const std::vector<std::string> safeOps = {"+", "-", "*", "/", "<", ">", "<=", ">=", "=", "!=", "&", "|"};
         static const std::vector<std::string> allOps = {"+", "-", "*", "/", "%", "^", "<", ">", "<=", ">=",
                                                         "=", "!=", "&", "|"};
         static const std::vector<std::string> safeFns = {"min", "max", "abs"};
@@ -220,8 +220,11 @@ TEST(ScoreDifferential, KnownPitfallsAndTheTemplateChoice) {
         {"lastplayedage+0.1", true},                   // the filter's own numbers are variables too
         {"if(bpm,3,year)-45000.25-year", false},       // folding regroups around an inner if
         {"-playcounter+3-3", false},                   // a prefix minus regroups the sum
-        {"playcounter/3", false},                      // a/b folds as a*(1/b)
-        {"(rating*2+playcounter)/(lastplayedage+1)", false},
+        {"playcounter/3", true},                       // a/b folds as a*(1/b), and is spelled so
+        {"(rating*2+playcounter)/(lastplayedage+1)", true},
+        {"playcounter/bpm/year*2", true},
+        {"playcounter/(bpm/(year+1))", true},
+        {"playcounter/-bpm", false},
         {"int(playcounter)", false},
         {"playcounter^2", false},
     };

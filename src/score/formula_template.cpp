@@ -19,11 +19,12 @@ bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Operations whose run-time result equals what the parser computes when it
-// folds the same operation on literal numbers. Division, remainder and power
-// are left out: folding rewrites them (a/b as a times 1/b), so the last bit
-// can differ; so are the rounding and trigonometric functions.
+// folds the same operation on literal numbers. Division counts among them
+// because the template spells it as folding computes it (see
+// spellDivisionAsFolded); remainder, power, the rounding and the
+// trigonometric functions are left out.
 constexpr std::array<std::string_view, 4> kSafeFunctions = {"if", "min", "max", "abs"};
-constexpr std::string_view kSafeOperatorChars = "+-*<>=!&|(), ";
+constexpr std::string_view kSafeOperatorChars = "+-*/<>=!&|(), ";
 
 bool onlySafeOperations(std::string_view text) {
     std::size_t i = 0;
@@ -77,6 +78,47 @@ bool hasPrefixMinus(std::string_view text) {
     return false;
 }
 
+// The end of the operand that starts at `from` (blanks skipped): a name, a
+// function call or a parenthesised group; npos for anything else.
+std::size_t operandEnd(std::string_view text, std::size_t from) {
+    std::size_t i = text.find_first_not_of(' ', from);
+    if (i == std::string_view::npos) return i;
+    if (isLetter(text[i])) {
+        while (i < text.size() && isWordChar(text[i]) && text[i] != '.') ++i;
+        const std::size_t call = text.find_first_not_of(' ', i);
+        if (call == std::string_view::npos || text[call] != '(') return i;
+        i = call;
+    }
+    if (text[i] != '(') return std::string_view::npos;
+    int depth = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] == '(') ++depth;
+        if (text[i] == ')' && --depth == 0) return i + 1;
+    }
+    return std::string_view::npos;
+}
+
+// When it parses a/b with b a literal, the parser turns it into a times the
+// reciprocal of b and folds that: two roundings where a division at run time
+// makes one. Written as a*(1/b), the template rounds twice the same way.
+// `one` names a variable holding 1. False when an operand is not plain.
+bool spellDivisionAsFolded(std::string_view text, const std::string& one, std::string& out) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] != '/') {
+            out += text[i++];
+            continue;
+        }
+        const std::size_t end = operandEnd(text, i + 1);
+        if (end == std::string_view::npos) return false;
+        out += "*(" + one + "/";
+        if (!spellDivisionAsFolded(text.substr(i + 1, end - i - 1), one, out)) return false;
+        out += ')';
+        i = end;
+    }
+    return true;
+}
+
 // A value put next to a letter, digit, point or another value would merge
 // with it into a different token than a variable does.
 bool slotsStandApart(const FormulaShape& shape) {
@@ -122,6 +164,13 @@ FormulaTemplate::FormulaTemplate(const FormulaShape& shape) {
             i = end;
         }
         if (k < slots) text += "s" + std::to_string(k);
+    }
+    if (text.find('/') != std::string::npos) {
+        std::string spelled;
+        const std::string one = "c" + std::to_string(constants.size());
+        constants.push_back(1.0);
+        if (!spellDivisionAsFolded(text, one, spelled)) return;
+        text = std::move(spelled);
     }
     // x first, then the row's values, then the filter's numbers.
     std::string variables = "x";

@@ -25,11 +25,12 @@ struct FormulaShape {
 
 class FormulaTemplate {
 public:
-    // Parses the shape with a variable per slot when it qualifies: only the
-    // operations whose run-time results were shown identical to fparser's
-    // folding of literals (+ - *, comparisons, & | !, if, min, max, abs), and
-    // every slot set off from its neighbours so a number put there stays one
-    // number. Otherwise usable() is false and nothing was parsed.
+    // Parses the shape with a variable per slot (and per number of its own)
+    // when it qualifies: only the operations whose run-time results were
+    // shown identical to fparser's folding of literals (+ - * and / spelled
+    // as folded, comparisons, & | !, min, max, abs, and if around the whole
+    // formula), no prefix minus, and every slot set off from its neighbours
+    // so a number put there stays one number. Otherwise usable() is false.
     explicit FormulaTemplate(const FormulaShape& shape);
 
     bool usable() const { return usable_; }
