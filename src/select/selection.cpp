@@ -163,11 +163,13 @@ bool startsWithOrderBy(std::string_view sql) {
     return by + 2 < sql.size() && std::string_view(" \t\r\n").find(sql[by + 2]) != std::string_view::npos;
 }
 
-// The sort query as a lookup of the drawn IDs through the table's key, when
-// that provably returns the LIKE form's rows in the LIKE form's order: the
-// sort filter is an ordering (so the condition is the membership test alone)
-// and SQLite walks the rows the same way — in key order into the same sort,
-// or along the same index, which the lookup is then told to use.
+}  // namespace
+
+// The lookup is taken only when it provably returns the LIKE form's rows in
+// the LIKE form's order: the sort filter is an ordering (so the condition is
+// the membership test alone) and SQLite walks the rows the same way — in key
+// order into the same sort, or along the same index, which the lookup is
+// then told to use.
 std::string chooseSortQuery(db::Connection& connection, const std::vector<int>& ids, const SelectionRequest& request) {
     std::string like = buildSortQuery(ids, request.sortFilter);
     if (request.reference || !startsWithOrderBy(request.sortFilter)) return like;
@@ -216,6 +218,8 @@ std::string chooseSortQuery(db::Connection& connection, const std::vector<int>& 
     }
     return like;
 }
+
+namespace {
 
 // Re-orders the draws by the sort filter. Deliberately keeps the count: when
 // draws repeat, the query returns fewer rows and the tail keeps its draws.

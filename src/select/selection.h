@@ -14,6 +14,10 @@
 
 namespace vantor {
 
+namespace db {
+class Connection;
+}
+
 struct SelectionRequest {
     std::string dbPath;
     std::string condition;     // the translated query filter, the sort filter at its end
@@ -39,6 +43,12 @@ std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng
 
 // "SELECT ID FROM songs WHERE ',5,7,5,9,' LIKE '%,'||ID||',%'" + sort filter.
 std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortFilter);
+
+// The sort query to run for these draws: the LIKE form, or a lookup through
+// the ID key that SQLite walks the same way, so the rows and their order are
+// the LIKE form's (the reference request always gets the LIKE form).
+std::string chooseSortQuery(db::Connection& connection, const std::vector<int>& ids,
+                            const SelectionRequest& request);
 
 // The selection query's head and condition: "SELECT * FROM songs WHERE " +
 // condition with scoring, "SELECT ID FROM songs WHERE " + condition without.
