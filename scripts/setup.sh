@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(g++ cmake make libsqlite3-dev sqlite3 libfparser-dev libicu-dev
-          googletest libgtest-dev libbenchmark-dev)
+          googletest libgtest-dev libbenchmark-dev time)
 
 missing=()
 for p in "${packages[@]}"; do
