@@ -42,7 +42,8 @@ const std::vector<std::string> kTextFields = {"artist", "album", "genre", "comme
 const std::vector<std::string> kHostileNumbers = {
     "", " ", "-3", "-0", "+4", "1e5", "1E-3", " 5", "5 ", "007", "0", "0.0", "00.000", "12.50", "3.", ".5",
     "0x10", "inf", "nan", "1,5", "1.2.3", "123456789012345678901234567890", "99999999999999999999",
-    "9007199254740993", "0.1", "0.30000000000000004", "45000.5", "45123.456789", "1e308", "abc", "(1)"};
+    "9007199254740993", "0.1", "0.30000000000000004", "45000.5", "45123.456789", "1e308", "abc", "(1)",
+    "-1", "--1", "-", "-.5", "-1.", "-0.0", "- 1", "1-", "-12.50"};
 
 struct Generator {
     std::mt19937_64 rng;
@@ -93,7 +94,9 @@ struct Generator {
     }
 
     std::string numericValue() {
-        switch (pick(6)) {
+        switch (pick(8)) {
+        case 6: return "-" + std::to_string(pick(6));
+        case 7: return "-" + std::to_string(pick(100000)) + "." + std::to_string(pick(1000));
         case 0: return kHostileNumbers[pick(kHostileNumbers.size())];
         case 1: return std::to_string(pick(6));
         case 2: return std::to_string(pick(101));

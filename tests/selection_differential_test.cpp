@@ -1,10 +1,13 @@
 // The fast ways of the selection stage against its plain ways on generated
-// libraries: the same seed must give the same IDs in every mode, with the
-// columns fetched, the roulette, the top list and the sort query each taking
-// their fast form where they can. Ties in the sort keys, NULLs and hostile
-// numbers are what could tell the forms apart.
+// libraries: every score must match the literal one bit for bit, and the
+// same seed must give the same IDs in every mode, with the columns fetched,
+// the roulette, the top list and the sort query each taking their fast form
+// where they can. Ties in the sort keys, NULLs and hostile numbers are what
+// could tell the forms apart.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
 #include <memory>
 
 #include "cli/filter_rewrites.h"
@@ -93,7 +96,15 @@ std::vector<int> select(const Library& lib, const std::string& condition, const 
         if (reference) {
             request.score = [filter](const SongRow& row) { return filter->scoreLiteral(row); };
         } else {
-            request.score = [filter](const SongRow& row) { return filter->score(row); };
+            // Every fast score is held against the literal one of the same row, bit for bit.
+            auto literal = std::make_shared<MathFilter>(preparedMath(math));
+            request.score = [filter, literal](const SongRow& row) {
+                const double fast = filter->score(row);
+                const double expected = literal->scoreLiteral(row);
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(fast), std::bit_cast<std::uint64_t>(expected))
+                    << "row " << row.text(0).value_or("?");
+                return fast;
+            };
         }
     }
     MsvcRand rng(12345);

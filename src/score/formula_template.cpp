@@ -188,11 +188,17 @@ double FormulaTemplate::eval(const std::vector<double>& values) {
 }
 
 bool readPlainDecimal(std::string_view text, double& value) {
-    if (text.empty() || text.size() > kMaxPlainLength || !isDigit(text.front()) || !isDigit(text.back())) {
+    return readPlainNumber(text, value, false);
+}
+
+bool readPlainNumber(std::string_view text, double& value, bool signAllowed) {
+    std::string_view digits = text;
+    if (signAllowed && !digits.empty() && digits.front() == '-') digits.remove_prefix(1);
+    if (digits.empty() || text.size() > kMaxPlainLength || !isDigit(digits.front()) || !isDigit(digits.back())) {
         return false;
     }
     bool point = false;
-    for (const char c : text) {
+    for (const char c : digits) {
         if (c == '.') {
             if (point) return false;
             point = true;

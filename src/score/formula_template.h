@@ -44,10 +44,18 @@ private:
     std::vector<double> vars_;  // x first, then the slots
 };
 
-// A column text that reads as the same number in the literal formula as
+// A number of the filter's own text that reads the same as a literal and
 // through a variable: one or more digits, optionally a point and more
-// digits, nothing else, not absurdly long. Signs, exponents, blanks and the
-// empty text go the literal way, where they change the formula's shape.
+// digits, nothing else, not absurdly long.
 bool readPlainDecimal(std::string_view text, double& value);
+
+// A row's column text that reads as the same number in the literal formula
+// as through a variable: a plain decimal, with a leading minus when
+// `signAllowed`. The minus is safe in a template because the only operator
+// that binds tighter than it, "^" (-3^2 is -(3^2)), never qualifies for one,
+// and the parser folds a negated literal on the spot. Exponents, blanks, a
+// plus sign and the empty text go the literal way, where they change the
+// formula's shape.
+bool readPlainNumber(std::string_view text, double& value, bool signAllowed);
 
 }  // namespace vantor

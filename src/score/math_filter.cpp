@@ -243,7 +243,7 @@ double MathFilter::score(const SongRow& row) {
                 const auto text = row.text(piece.code);
                 if (!text) {
                     slotValues_[k++] = 0.0;
-                } else if (!readPlainDecimal(*text, slotValues_[k++])) {
+                } else if (!readPlainNumber(*text, slotValues_[k++], true)) {
                     plain = false;
                     break;
                 }
