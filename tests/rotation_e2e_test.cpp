@@ -11,7 +11,8 @@ namespace {
 class RotationRuns : public ::testing::Test {
 protected:
     void SetUp() override {
-        spit(dir / "vantor.ini", "[lists]\r\nLists/Rock.txt_name=Rock Classics\r\nlists/pop.txt_name=Pop\r\n");
+        spit(dir / "vantor.ini", "[lists]\r\nLists/Rock.txt_name=Rock Classics\r\nlists/pop.txt_name=Pop\r\n"
+                                  "lists/pop.txt_name=Hip!Hop\r\n");
         std::filesystem::create_directories(dir / "Lists");
         std::filesystem::create_directories(dir / "lists");
         spit(dir / "Lists" / "Rock.txt", "1,2,3");
@@ -38,6 +39,7 @@ TEST_F(RotationRuns, DealsInTurnWithoutOpeningTheDatabase) {
         {"rotate(Rock Classics,Pop)", 9, 1, "", "1,10,2,20,3,0"},
         {"rotate(Rock Classics,Pop)", 9, 1, "2", "1,10,2,20,3,0,1,10,2"},
         {"rotate(Rock Classics,Pop)", 0, 0, "", ""},
+        {"rotate(Hip-Hop)", 4, 0, "", "10,20,0,10"},  // the minus became "!" before the lookup
     };
     for (const auto& c : cases) {
         const auto r = rotate(c.query, c.count, c.norepeat, c.window);
