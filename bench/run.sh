@@ -118,7 +118,7 @@ header
 cd "$work"
 for n in $sizes; do
   db="$cache/library-$n.db"
-  label=$(printf "%'d" "$n" 2>/dev/null || echo "$n")
+  label=$(echo "$n" | sed -e :a -e 's/\B[0-9]\{3\}\>/,&/;ta')
   for s in "${scenarios[@]}"; do
     IFS='|' read -r name query sort math mode count norepeat window columns <<<"$s"
     args=("$db" "$query" "$sort" "$math" "$mode" "$count" "$norepeat" "$work/result.txt" "$window")
