@@ -44,7 +44,7 @@ int idOf(const db::Statement& statement) {
 void startSelection(db::Connection& connection, db::Statement& statement, const SelectionRequest& request,
                     int& firstStep) {
     if (const int rc = connection.open(request.dbPath); rc != kSqliteOk) {
-        throw RunError(4500 + rc, "cannot open the library: " + connection.errorMessage());
+        throw RunError(4500 + rc, "cannot open the library " + request.dbPath + ": " + connection.errorMessage());
     }
     if (const int rc = statement.prepare(connection, request.selectionSql); rc != kSqliteOk) {
         const std::string why = connection.errorMessage() + " in: " + request.selectionSql;
@@ -53,7 +53,8 @@ void startSelection(db::Connection& connection, db::Statement& statement, const 
     }
     firstStep = statement.step();
     if (firstStep != kSqliteOk && firstStep != kSqliteRow && firstStep != kSqliteDone) {
-        throw RunError(6000 + firstStep, "the selection query failed: " + connection.errorMessage());
+        throw RunError(6000 + firstStep,
+                       "the selection query failed: " + connection.errorMessage() + " in: " + request.selectionSql);
     }
 }
 
@@ -89,7 +90,8 @@ std::vector<pick> collectCandidates(db::Statement& statement, int step, const Se
 void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
     db::Connection connection;
     if (const int rc = connection.open(request.dbPath); rc != kSqliteOk) {
-        throw RunError(8500 + rc, "cannot open the library for sorting: " + connection.errorMessage());
+        throw RunError(8500 + rc,
+                       "cannot open the library " + request.dbPath + " for sorting: " + connection.errorMessage());
     }
     db::Statement statement;
     // The sort filter already passed the count connection's test query.
