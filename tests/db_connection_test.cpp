@@ -71,6 +71,13 @@ void expectCommittedState(db::Statement& st) {
 
 const char* const kStateQuery = "SELECT count(*), min(v), max(v) FROM t";
 
+class DbLibrary : public ::testing::Test {
+protected:
+    void SetUp() override { makeCommittedLibrary(path); }
+    ScratchDir dir;
+    const std::string path = dir.file("lib.db");
+};
+
 }  // namespace
 
 TEST(DbConnection, MissingFileIsCantOpenAndNotCreated) {
@@ -82,10 +89,7 @@ TEST(DbConnection, MissingFileIsCantOpenAndNotCreated) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST(DbConnection, NeverWritesTheLibrary) {
-    ScratchDir dir;
-    const std::string path = dir.file("lib.db");
-    makeCommittedLibrary(path);
+TEST_F(DbLibrary, NeverWritesTheLibrary) {
     const auto before = readWholeFile(path);
 
     db::Connection c;
@@ -99,10 +103,7 @@ TEST(DbConnection, NeverWritesTheLibrary) {
     EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
 }
 
-TEST(DbConnection, MovedConnectionKeepsWorking) {
-    ScratchDir dir;
-    const std::string path = dir.file("lib.db");
-    makeCommittedLibrary(path);
+TEST_F(DbLibrary, MovedConnectionKeepsWorking) {
     db::Connection a;
     ASSERT_EQ(a.open(path), SQLITE_OK);
     db::Connection b = std::move(a);
@@ -112,10 +113,7 @@ TEST(DbConnection, MovedConnectionKeepsWorking) {
     expectCommittedState(st);
 }
 
-TEST(DbHotJournal, PrepareRollsBackJournalOfDeadWriter) {
-    ScratchDir dir;
-    const std::string path = dir.file("lib.db");
-    makeCommittedLibrary(path);
+TEST_F(DbLibrary, PrepareRollsBackJournalOfDeadWriter) {
     CrashingWriter writer(path);
     ASSERT_EQ(writer.crash(), 0);
     ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
@@ -137,10 +135,7 @@ TEST(DbHotJournal, PrepareRollsBackJournalOfDeadWriter) {
     EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
 }
 
-TEST(DbHotJournal, StepRollsBackJournalOfDeadWriter) {
-    ScratchDir dir;
-    const std::string path = dir.file("lib.db");
-    makeCommittedLibrary(path);
+TEST_F(DbLibrary, StepRollsBackJournalOfDeadWriter) {
     CrashingWriter writer(path);
 
     db::Connection c;
@@ -155,10 +150,7 @@ TEST(DbHotJournal, StepRollsBackJournalOfDeadWriter) {
     EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
 }
 
-TEST(DbStatement, ColumnsAndNulls) {
-    ScratchDir dir;
-    const std::string path = dir.file("lib.db");
-    makeCommittedLibrary(path);
+TEST_F(DbLibrary, ColumnsAndNulls) {
     db::Connection c;
     ASSERT_EQ(c.open(path), SQLITE_OK);
     db::Statement st;
@@ -175,10 +167,7 @@ TEST(DbStatement, ColumnsAndNulls) {
     EXPECT_EQ(st.step(), SQLITE_DONE);
 }
 
-TEST(DbStatement, OnlyTheFirstStatementIsPrepared) {
-    ScratchDir dir;
-    const std::string path = dir.file("lib.db");
-    makeCommittedLibrary(path);
+TEST_F(DbLibrary, OnlyTheFirstStatementIsPrepared) {
     db::Connection c;
     ASSERT_EQ(c.open(path), SQLITE_OK);
     db::Statement st;

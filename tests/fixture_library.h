@@ -3,6 +3,7 @@
 // library code so column lists live in one place.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 

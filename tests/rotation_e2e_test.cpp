@@ -1,0 +1,72 @@
+// Playlist rotation through the built binary: vantor.ini and the ID-list
+// files in the working directory, no database opened.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+using namespace vantor::testing;
+
+namespace {
+
+class RotationRuns : public ::testing::Test {
+protected:
+    void SetUp() override {
+        spit(dir / "vantor.ini", "[lists]\r\nLists/Rock.txt_name=Rock Classics\r\nlists/pop.txt_name=Pop\r\n"
+                                  "lists/pop.txt_name=Hip!Hop\r\n");
+        std::filesystem::create_directories(dir / "Lists");
+        std::filesystem::create_directories(dir / "lists");
+        spit(dir / "Lists" / "Rock.txt", "1,2,3");
+        spit(dir / "lists" / "pop.txt", "10,20,\r\n");  // the line break after the last comma is an ID 0
+    }
+
+    ProcessResult rotate(const std::string& query, int count, int norepeat, const std::string& window = "") {
+        std::vector<std::string> args{"no-such.db", query, "ORDER BY nonsense", "bad(", "1",
+                                      std::to_string(count), std::to_string(norepeat), "out.txt"};
+        if (!window.empty()) args.push_back(window);
+        return runBinary(args, dir.path());
+    }
+
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(RotationRuns, DealsInTurnWithoutOpeningTheDatabase) {
+    struct Case { std::string query; int count; int norepeat; std::string window; std::string file; };
+    const Case cases[] = {
+        {"rotate(Rock Classics,Pop)", 7, 0, "", "1,10,2,20,3,0,1"},
+        {"genre=x ROTATE(rock classics, pop) year>1", 7, 0, "", "1,10,2,20,3,0,1"},
+        {"rotate(Rock Classics,Pop)", 9, 1, "", "1,10,2,20,3,0"},
+        {"rotate(Rock Classics,Pop)", 9, 1, "2", "1,10,2,20,3,0,1,10,2"},
+        {"rotate(Rock Classics,Pop)", 0, 0, "", ""},
+        {"rotate(Hip-Hop)", 4, 0, "", "10,20,0,10"},  // the minus became "!" before the lookup
+    };
+    for (const auto& c : cases) {
+        const auto r = rotate(c.query, c.count, c.norepeat, c.window);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(slurp(dir / "out.txt"), c.file) << c.query;
+        EXPECT_EQ(r.out.find("initial sqlfilter"), std::string::npos);  // the library path never starts
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "no-such.db"));
+}
+
+TEST_F(RotationRuns, UnknownNameEndsWithItsMessageOnly) {
+    spit(dir / "out.txt", "7,8,9");
+    const auto r = rotate("rotate(Pop,Jazz)", 5, 0);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(slurp(dir / "out.txt"), "ERROR: A VNT playlist name you entered doesn't exist.");
+    EXPECT_TRUE(r.out.ends_with("Unlock: 0\nERROR: A VNT playlist name you entered doesn't exist."));
+    EXPECT_NE(r.err.find("jazz"), std::string::npos);
+}
+
+TEST_F(RotationRuns, MissingFilesAreReportedOnStdout) {
+    spit(dir / "vantor.ini", "gone.txt_name=Gone\r\n");
+    auto r = rotate("rotate(gone)", 3, 0);
+    EXPECT_EQ(slurp(dir / "out.txt"), "0,0,0");
+    EXPECT_NE(r.out.find("\n*** Can't open file: gone.txt ***\n"), std::string::npos);
+
+    std::filesystem::remove(dir / "vantor.ini");
+    r = rotate("rotate(gone)", 3, 0);
+    EXPECT_EQ(slurp(dir / "out.txt"), "ERROR: A VNT playlist name you entered doesn't exist.");
+    EXPECT_NE(r.out.find("\n*** Can't open file: vantor.ini ***\n"), std::string::npos);
+}

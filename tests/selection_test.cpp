@@ -1,0 +1,54 @@
+// The selection stage on a real fixture library, with scripted draws.
+#include <gtest/gtest.h>
+
+#include "fixture_library.h"
+#include "harness.h"
+#include "report/run_error.h"
+#include "select/selection.h"
+
+using namespace vantor;
+using namespace vantor::testing;
+
+TEST(SortQuery, ListsTheDrawsAsOneLikePattern) {
+    EXPECT_EQ(buildSortQuery({5, 7, 5, 9}, " ORDER BY Year"),
+              "SELECT ID FROM songs WHERE ',5,7,5,9,' LIKE '%,'||ID||',%' ORDER BY Year");
+}
+
+TEST(Selection, SortQueryKeepsTheStaleTailOfRepeatedDraws) {
+    TempDir dir;
+    SelectionRequest request;
+    request.dbPath = makeLibrary(dir.path(), demo::Layout::Classic);
+    request.selectionSql = "SELECT ID FROM songs WHERE genre LIKE 'rock'";  // 12, 13, 16, 17
+    request.mode = 1;
+    request.songCount = 4;
+    request.librarySize = 8;
+    request.sortFilter = " ORDER BY Year DESC";
+    ScriptedSource draws({0, 16384, 0, 24576});  // indexes 0, 2, 0, 3: IDs 12, 16, 12, 17
+    EXPECT_EQ(runSelection(request, draws), (std::vector<int>{17, 16, 12, 17}));
+
+    request.removeRepeats = true;
+    ScriptedSource again({0, 16384, 0, 24576});
+    EXPECT_EQ(runSelection(request, again), (std::vector<int>{17, 16, 12}));
+}
+
+TEST(Selection, ConnectionFailuresCarryTheirCodes) {
+    TempDir dir;
+    SelectionRequest request;
+    request.dbPath = (dir / "missing.db").string();
+    request.selectionSql = "SELECT ID FROM songs WHERE 1";
+    ScriptedSource draws({0});
+    try {
+        runSelection(request, draws);
+        FAIL() << "expected a RunError";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.code(), 4514);
+    }
+    request.dbPath = makeLibrary(dir.path(), demo::Layout::Classic);
+    request.selectionSql = "SELECT ID FROM songs WHERE year>fast";
+    try {
+        runSelection(request, draws);
+        FAIL() << "expected a RunError";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.code(), 2);
+    }
+}

@@ -1,0 +1,66 @@
+// Demo and test libraries in the host's file format: a fixture API for tests
+// that need a handful of exact songs, and a generator of large, realistic,
+// reproducible libraries. Both write through one code path for both layouts.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace vantor::demo {
+
+// Current: the host's own songs table (103 columns, text COLLATE IUNICODE,
+// its 13 indexes). Classic: the field catalogue's layout, every catalogued
+// column at its field code's position, 92 columns, UTF-8, no collation.
+//
+// Both open in the plain sqlite3 shell. The shell has no IUNICODE, so on the
+// current layout it answers PRAGMA table_info, SELECT *, LIKE, arithmetic and
+// numeric comparisons, but refuses =, <, IN, ORDER BY, GROUP BY or DISTINCT on
+// a text column, and PRAGMA integrity_check, with "no such collation
+// sequence: IUNICODE". Our own connections register a stand-in and can do all.
+enum class Layout { Current, Classic };
+
+using Value = std::variant<std::monostate /*NULL*/, std::int64_t, double, std::string>;
+
+// `values` keys are column names in any ASCII case; a column not named is NULL.
+struct FixtureSong {
+    std::int64_t id;
+    std::map<std::string, Value> values;
+};
+
+struct LibraryOptions {
+    Layout layout = Layout::Current;
+    bool utf16 = true;  // ignored for Classic (UTF-8)
+};
+
+// Writes exactly these songs into a new library at `path`, replacing any file
+// there. A column name the layout lacks (or "ID" among the values, or one
+// column named twice) throws std::invalid_argument before anything is written.
+void createLibrary(const std::string& path, const LibraryOptions& options, const std::vector<FixtureSong>& songs);
+
+struct GenerateOptions {
+    Layout layout = Layout::Current;
+    int songs = 2000;
+    std::uint32_t seed = 1;
+    bool utf16 = true;  // ignored for Classic (UTF-8)
+};
+
+// A library of `songs` made-up songs with IDs 1..N, the same for the same
+// options on every machine. Dates count from a fixed day, not from today.
+void generateLibrary(const std::string& path, const GenerateOptions& options);
+
+// The day the generator treats as today (2025-01-01 as a day number).
+inline constexpr double kGeneratedToday = 45658.0;
+
+// The layout's column names in position order.
+std::vector<std::string> columnNames(Layout layout);
+
+// For a person: one line "ID  Artist – Title" per ID of a result file, read
+// from the library; a result file that holds an error message is printed as
+// is. Throws std::runtime_error when either file cannot be read.
+void showResult(const std::string& dbPath, const std::string& resultPath, std::ostream& out);
+
+}  // namespace vantor::demo

@@ -1,0 +1,9 @@
+// The host's own schema text for the songs table of the current layout.
+#pragma once
+
+namespace vantor::demo {
+
+extern const char* const kHostSongsTable;    // CREATE TABLE Songs (...), 103 columns
+extern const char* const kHostSongsIndexes;  // the host's 13 CREATE INDEX statements
+
+}  // namespace vantor::demo

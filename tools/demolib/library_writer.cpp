@@ -1,0 +1,117 @@
+#include "demolib/library_writer.h"
+
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "db/collation.h"
+#include "demolib/layouts.h"
+
+namespace vantor::demo {
+namespace {
+
+// A journal left beside a file of that name would be played back into ours.
+void removeCompanions(const std::string& path) {
+    std::error_code ec;
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
+}
+
+void removeWithCompanions(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    removeCompanions(path);
+}
+
+}  // namespace
+
+LibraryWriter::LibraryWriter(const std::string& path, Layout layout, bool utf16)
+    : path_(path), partial_(path + ".partial"), columns_(columnDefs(layout).size()), layout_(layout) {
+    removeWithCompanions(partial_);
+    try {
+        start(layout, utf16);
+    } catch (...) {
+        close();
+        removeWithCompanions(partial_);
+        throw;
+    }
+}
+
+void LibraryWriter::start(Layout layout, bool utf16) {
+    if (sqlite3_open_v2(partial_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        fail("cannot create " + partial_);
+    }
+    // The host's text columns name its collation; the stand-in lets the table and its indexes be built.
+    db::installCollationHandler(db_);
+    // A half-written file is thrown away, never read, so it needs no journal;
+    // a large cache keeps the index builds of a big library off the disk.
+    exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-131072;");
+    if (layout == Layout::Current && utf16) exec("PRAGMA encoding='UTF-16le';");
+    exec(createTableSql(layout));
+    exec("BEGIN;");
+
+    std::string sql = "INSERT INTO Songs VALUES (?";
+    for (std::size_t i = 1; i < columns_; ++i) sql += ",?";
+    sql += ")";
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &insert_, nullptr) != SQLITE_OK) fail("prepare insert");
+}
+
+LibraryWriter::~LibraryWriter() {
+    if (db_ != nullptr) {
+        close();
+        removeWithCompanions(partial_);
+    }
+}
+
+void LibraryWriter::insert(const std::vector<Value>& row) {
+    if (row.size() != columns_) throw std::logic_error("row does not match the layout");
+    for (std::size_t i = 0; i < columns_; ++i) {
+        const int param = static_cast<int>(i) + 1;
+        const Value& v = row[i];
+        if (const auto* n = std::get_if<std::int64_t>(&v)) {
+            sqlite3_bind_int64(insert_, param, *n);
+        } else if (const auto* d = std::get_if<double>(&v)) {
+            sqlite3_bind_double(insert_, param, *d);
+        } else if (const auto* s = std::get_if<std::string>(&v)) {
+            // The row outlives the step, so SQLite need not copy the text.
+            sqlite3_bind_text64(insert_, param, s->data(), s->size(), SQLITE_STATIC, SQLITE_UTF8);
+        } else {
+            sqlite3_bind_null(insert_, param);
+        }
+    }
+    if (sqlite3_step(insert_) != SQLITE_DONE) fail("insert");
+    sqlite3_reset(insert_);
+}
+
+void LibraryWriter::finish() {
+    sqlite3_finalize(insert_);
+    insert_ = nullptr;
+    exec(createIndexesSql(layout_));
+    exec("COMMIT;");
+    close();
+    // rename replaces an older file in one step, so it is never lost half-way.
+    removeCompanions(path_);
+    std::error_code ec;
+    std::filesystem::rename(partial_, path_, ec);
+    if (ec) {
+        removeWithCompanions(partial_);
+        throw std::runtime_error("cannot move the library to " + path_ + ": " + ec.message());
+    }
+}
+
+void LibraryWriter::exec(const std::string& sql) {
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) fail(sql);
+}
+
+void LibraryWriter::fail(const std::string& what) {
+    throw std::runtime_error(what + ": " + sqlite3_errmsg(db_));
+}
+
+void LibraryWriter::close() noexcept {
+    sqlite3_finalize(insert_);
+    insert_ = nullptr;
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+}  // namespace vantor::demo

@@ -1,0 +1,83 @@
+// vantor-demo: writes demo libraries in the host's file format, and shows a
+// result file as artists and titles. A tool for people; the program itself
+// never calls it.
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "demolib/demolib.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vantor-demo [--layout current|classic] [--songs N] [--seed S] [--utf8] OUT.db\n"
+    "       vantor-demo --show DB RESULTFILE\n";
+
+int usage() {
+    std::cerr << kUsage;
+    return 2;
+}
+
+template <typename Int>
+bool parseNumber(std::string_view text, Int& out) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+int show(const std::string& db, const std::string& resultFile) {
+    vantor::demo::showResult(db, resultFile, std::cout);
+    return 0;
+}
+
+int generate(int argc, char** argv) {
+    vantor::demo::GenerateOptions options;
+    std::string out;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--layout" && hasValue) {
+            const std::string_view v = argv[++i];
+            if (v == "current") options.layout = vantor::demo::Layout::Current;
+            else if (v == "classic") options.layout = vantor::demo::Layout::Classic;
+            else return usage();
+        } else if (arg == "--songs" && hasValue) {
+            if (!parseNumber(argv[++i], options.songs) || options.songs < 0) return usage();
+        } else if (arg == "--seed" && hasValue) {
+            if (!parseNumber(argv[++i], options.seed)) return usage();
+        } else if (arg == "--utf8") {
+            options.utf16 = false;
+        } else if (arg.starts_with("-") || !out.empty()) {
+            return usage();
+        } else {
+            out = arg;
+        }
+    }
+    if (out.empty()) return usage();
+
+    const auto start = std::chrono::steady_clock::now();
+    vantor::demo::generateLibrary(out, options);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    const bool classic = options.layout == vantor::demo::Layout::Classic;
+    std::cout << "wrote " << options.songs << " songs to " << out << " (" << (classic ? "classic" : "current")
+              << " layout, " << (classic || !options.utf16 ? "UTF-8" : "UTF-16le") << ", seed " << options.seed
+              << ") in " << took.count() << " s\n";
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        if (argc >= 2 && std::strcmp(argv[1], "--show") == 0) {
+            return argc == 4 ? show(argv[2], argv[3]) : usage();
+        }
+        return generate(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << "vantor-demo: " << e.what() << '\n';
+        return 1;
+    }
+}
