@@ -107,10 +107,14 @@ void explainQuery(const std::string& typed, const FilterStages& s, std::ostream&
         return;
     }
     out << "  after the expansion: " << s.expandedQuery << "\n";
-    out << "  SQL condition:       " << query2sql2(s.expandedQuery, kExplainDayNumber, anyfieldSql(ColumnMap::classic()))
-        << "\n";
-    out << "  (anyfield is shown with the classic layout's text columns, and " << kExplainDayNumber
-        << " stands in for\n  today's day number; a run uses its library's columns and asks it for the day)\n";
+    const std::string condition = query2sql2(s.expandedQuery, kExplainDayNumber, anyfieldSql(ColumnMap::classic()));
+    out << "  SQL condition:       " << condition << "\n";
+    if (contains(lowercased(s.expandedQuery), "anyfield")) {
+        out << "  (anyfield is shown with the classic layout's text columns; a run uses the columns its library has)\n";
+    }
+    if (contains(condition, kExplainDayNumber)) {
+        out << "  (" << kExplainDayNumber << " stands in for today's day number, which a run asks the library for)\n";
+    }
     if (blankEndedAValue(s.expandedQuery)) {
         out << "  note: a blank ends a value, so a word after it searches every text field; write a value\n"
                "  with blanks in quotes: artist='the beatles'\n";
@@ -148,8 +152,8 @@ void explainMath(const FilterStages& s, std::ostream& out) {
     try {
         std::string formula;
         filter.formulaText(row, formula);
-        const double score = filter.score(row);
         out << "  formula for a song whose fields are all empty: " << formula << "\n";
+        const double score = filter.score(row);
         out << "  its score: " << score << "\n";
     } catch (const RunError& e) {
         out << "  a run stops at its first song: " << errorFileText(e.code()) << "\n  why: " << e.what() << "\n";
