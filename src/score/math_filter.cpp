@@ -148,7 +148,9 @@ void MathFilter::formulaText(const SongRow& row, std::string& out) const {
             break;
         }
         default:
-            throw RunError(code::mathFilter, "math filter: literal '" + token.text + "' is no operand");
+            throw RunError(code::mathFilter, "math filter: the text '" + token.text +
+                                                 "' stands where a number belongs; text follows a text field and "
+                                                 "=, ~, != or !~");
         }
     }
 }
