@@ -212,6 +212,21 @@ TEST(HostileInput, ResultPathInAMissingFolder) {
     }
 }
 
+TEST(HostileInput, ResultPathThatNamesTheLibraryLeavesItAlone) {
+    TempDir dir;
+    const std::string lib = threeSongLibrary(dir.path());
+    const std::string before = slurp(lib);
+    // The same file by another spelling, after a success and after an error.
+    for (const std::string query : {"id>0", "artist='don't'"}) {
+        SCOPED_TRACE(query);
+        const ProcessResult p = runBinary({lib, query, "", "1", "0", "3", "0", "./lib.db"}, dir.path());
+        EXPECT_EQ(p.status, 0);
+        EXPECT_TRUE(p.out.ends_with("Can't write file")) << p.out.substr(p.out.size() - 100);
+        EXPECT_NE(p.err.find("the result file ./lib.db is the library"), std::string::npos) << p.err;
+        EXPECT_EQ(slurp(lib), before);
+    }
+}
+
 TEST(HostileInput, LibrariesThatCannotBeRead) {
     TempDir dir;
     fs::create_directories(dir / "folder.db");

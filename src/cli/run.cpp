@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 
@@ -73,6 +74,26 @@ void reportUnwritable(const std::string& path, RunEnvironment& env) {
     env.err << "vantor: cannot write the result file " << path << ": " << std::strerror(why) << "\n";
 }
 
+// Opening the library as the result file would empty it: a result path that
+// names the library is treated as one that cannot be written.
+bool resultIsTheLibrary(const Arguments& args, RunEnvironment& env) {
+    std::error_code ec;
+    if (!std::filesystem::equivalent(args.resultPath, args.dbPath, ec)) return false;  // false when either is absent
+    env.out << "Can't write file";
+    env.err << "vantor: the result file " << args.resultPath << " is the library; it is left as it is\n";
+    return true;
+}
+
+void writeIds(const std::vector<int>& ids, const Arguments& args, RunEnvironment& env) {
+    if (resultIsTheLibrary(args, env)) return;
+    if (!intArrayToCSV(ids, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
+}
+
+void writeError(int code, const Arguments& args, RunEnvironment& env) {
+    if (resultIsTheLibrary(args, env)) return;
+    if (!programerror(code, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
+}
+
 }  // namespace
 
 int run(int argc, const char* const* argv, RunEnvironment& env) {
@@ -87,13 +108,13 @@ int run(int argc, const char* const* argv, RunEnvironment& env) {
         const FilterStages filters = prepareFilters(args.queryFilter, args.mathFilter);
         const std::vector<int> ids =
             filters.rotation ? rotate(args, filters.query, env) : selectFromLibrary(args, filters, env);
-        if (!intArrayToCSV(ids, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
+        writeIds(ids, args, env);
     } catch (const RunError& e) {
         env.err << "vantor: " << e.what() << "\n";
-        if (!programerror(e.code(), args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
+        writeError(e.code(), args, env);
     } catch (const std::bad_alloc&) {
         env.err << "vantor: out of memory\n";
-        if (!programerror(code::outOfMemory, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
+        writeError(code::outOfMemory, args, env);
     }
     return 0;
 }
