@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "db/connection.h"
 #include "e2e_library.h"
 #include "harness.h"
 
@@ -225,6 +227,32 @@ TEST(HostileInput, ResultPathThatNamesTheLibraryLeavesItAlone) {
         EXPECT_NE(p.err.find("the result file ./lib.db is the library"), std::string::npos) << p.err;
         EXPECT_EQ(slurp(lib), before);
     }
+}
+
+TEST(HostileInput, EndlessQueryStopsAtTheTimeLimit) {
+    TempDir dir;
+    const std::string lib = threeSongLibrary(dir.path());
+    const std::string endless = "(WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c) SELECT max(x) FROM c)";
+    struct Case {
+        const char* label;
+        std::string sort;
+    };
+    const std::vector<Case> cases = {
+        {"before the first row", "ORDER BY " + endless},
+        // Two rows come back before the third never ends: they are no result.
+        {"after two rows", "AND (ID<13 OR " + endless + ">0)"},
+    };
+    const auto limit = vantor::db::timeLimit();
+    vantor::db::setTimeLimit(std::chrono::milliseconds(300));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const fs::path result = dir / "result.txt";
+        const ProcessResult p = runInProcess({lib, "id>0", c.sort, "1", "0", "3", "0", result.string()}, 7, dir.path());
+        EXPECT_EQ(p.status, 0);
+        EXPECT_EQ(slurp(result), kDatabaseMessage + "6009");
+        EXPECT_NE(p.err.find("interrupted after the time limit"), std::string::npos) << p.err;
+    }
+    vantor::db::setTimeLimit(limit);
 }
 
 TEST(HostileInput, LibrariesThatCannotBeRead) {

@@ -1,8 +1,12 @@
 // A read-only connection to a music library. It owns the sqlite3 handle and
 // installs the collation stand-ins; it sets no busy timeout and maps no
-// result codes, which is the run driver's business.
+// result codes, which is the run driver's business. Its statements stop with
+// SQLITE_INTERRUPT once it has been open longer than the time limit, so a
+// filter that never ends cannot hang the run.
 #pragma once
 
+#include <chrono>
+#include <memory>
 #include <string>
 
 struct sqlite3;
@@ -32,6 +36,13 @@ private:
     void close() noexcept;
 
     sqlite3* db_ = nullptr;
+    // On the heap so the progress handler's pointer survives a move.
+    std::unique_ptr<std::chrono::steady_clock::time_point> deadline_;
 };
+
+// The time limit of every connection opened from now on (10 minutes unless
+// set): far beyond any real library, short of forever.
+void setTimeLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds timeLimit();
 
 }  // namespace vantor::db

@@ -16,6 +16,7 @@ constexpr int kSqliteOk = 0;
 constexpr int kSqliteError = 1;
 constexpr int kSqliteRow = 100;
 constexpr int kSqliteDone = 101;
+constexpr int kSqliteInterrupt = 9;
 
 // A candidate row read through the library's own column positions.
 class StatementRow final : public SongRow {
@@ -58,6 +59,14 @@ void startSelection(db::Connection& connection, db::Statement& statement, const 
     }
 }
 
+// Other failures after the first row end a row loop quietly, but a statement
+// stopped by the time limit must not pass its rows so far off as the result.
+void failIfInterrupted(int step, int base, const char* query) {
+    if (step != kSqliteInterrupt) return;
+    throw RunError(base + step, std::string(query) + " was interrupted after the time limit of " +
+                                    std::to_string(db::timeLimit().count() / 1000) + " s");
+}
+
 std::vector<int> selectByProbability(db::Statement& statement, int step, const SelectionRequest& request,
                                      RandomSource& rng) {
     std::vector<int> ids;
@@ -71,6 +80,7 @@ std::vector<int> selectByProbability(db::Statement& statement, int step, const S
         }
         ids.push_back(idOf(statement));
     }
+    failIfInterrupted(step, 6000, "the selection query");
     return ids;
 }
 
@@ -82,6 +92,7 @@ std::vector<pick> collectCandidates(db::Statement& statement, int step, const Se
         if (request.score) p.score = request.score(row);
         picks.push_back(p);
     }
+    failIfInterrupted(step, 6000, "the selection query");
     return picks;
 }
 
@@ -97,7 +108,9 @@ void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
     // The sort filter already passed the count connection's test query.
     if (statement.prepare(connection, buildSortQuery(ids, request.sortFilter)) != kSqliteOk) return;
     std::size_t i = 0;
-    while (i < ids.size() && statement.step() == kSqliteRow) ids[i++] = idOf(statement);
+    int step = kSqliteRow;
+    while (i < ids.size() && (step = statement.step()) == kSqliteRow) ids[i++] = idOf(statement);
+    failIfInterrupted(step, 8500, "the sort query");
 }
 
 }  // namespace
