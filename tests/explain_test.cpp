@@ -79,6 +79,13 @@ TEST(Explain, ShowsEachStageAndWhyANameIsNotRecognized) {
          {"  SQL condition:       (45658.000000-LastTimePlayed)>30\n",
           "    \"fast\"  NOT RECOGNIZED: after a number field and its operator a word is read as a field name; "
           "compare with a number\n"}},
+        {"a quoted value cut apart by an operator character",
+         "rock",
+         "songtitle='rock and roll'",
+         {"  after the expansion: songtitle='rock&roll'\n",
+          "    \"'rock\"  text literal \"roc\": only the right side of a text comparison\n",
+          "    \"roll'\"  NOT RECOGNIZED: the end of a quoted value that an operator character (& / + - * ^ < > = ! "
+          ", and the word and) cut apart; compare with a part that holds none, e.g. artist~'ac' for ac/dc\n"}},
         {"a rotation",
          "ROTATE(Rock Classics,Pop)",
          "bpm>fast",

@@ -52,9 +52,9 @@ std::string reasonNotRecognized(const std::vector<ClassifiedToken>& tokens, std:
         return "a blank before \"(\" makes " + inQuotes(word) + " a word of its own, not a function; write " +
                word + "( with no blank";
     }
-    if (contains(word, " ")) {
-        return "a blank between two words (or a number and a word) joins them into one name; put an operator "
-               "between them";
+    if (word.ends_with('\'')) {
+        return "the end of a quoted value that an operator character (& / + - * ^ < > = ! , and the word and) "
+               "cut apart; compare with a part that holds none, e.g. artist~'ac' for ac/dc";
     }
     if (at >= 2 && tokens[at - 2].operandType == operand::numeric) {
         return "after a number field and its operator a word is read as a field name; compare with a number";
