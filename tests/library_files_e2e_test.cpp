@@ -4,6 +4,7 @@
 // In every case the library's content is left as it was.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -144,6 +145,43 @@ TEST(LockedLibrary, JournalOfADeadWriterIsRolledBackFirst) {
     // The rollback restores the last committed state, byte for byte, and nothing more.
     EXPECT_FALSE(fs::exists(lib + "-journal"));
     EXPECT_EQ(slurp(lib), committed);
+}
+
+TEST(LockedLibrary, WalLibraryInAFolderWeMayNotWrite) {
+    TempDir dir;
+    fs::create_directories(dir / "readonly");
+    const std::string lib = library(dir, "readonly/wal.db", Layout::Current);
+    Writer(lib).exec("PRAGMA journal_mode=WAL");  // closed: the log is checkpointed and gone
+    const std::string before = slurp(lib);
+    fs::create_directories(dir / "out");
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
+    fs::permissions(dir / "readonly", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                          fs::perms::others_exec | fs::perms::group_read | fs::perms::group_exec);
+    fs::permissions(dir / "out", fs::perms::all);
+
+    // Root writes anywhere, so the run goes as nobody; the folder then refuses SQLite's side files.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int out = ::open((dir / "out" / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        const int err = ::open((dir / "out" / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(126);
+        const std::string result = (dir / "out" / "result.txt").string();
+        const char* argv[] = {VANTOR_BINARY, lib.c_str(), "id>0", "ORDER BY ID", "1", "0", "0", "0", result.c_str(),
+                              nullptr};
+        ::execv(VANTOR_BINARY, const_cast<char* const*>(argv));
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    // No writer can be at work without the log, so the file alone is read, as it stands.
+    EXPECT_EQ(slurp(dir / "out" / "result.txt"), kAllEight) << slurp(dir / "out" / "stderr");
+    EXPECT_EQ(slurp(lib), before);
+    EXPECT_FALSE(fs::exists(lib + "-wal"));
+    EXPECT_FALSE(fs::exists(lib + "-shm"));
+    fs::permissions(dir / "readonly", fs::perms::owner_all);
 }
 
 // The same runs on the host's UTF-16 library and on the files a user may

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <utility>
 
 #include "db/collation.h"
@@ -29,28 +30,57 @@ std::chrono::milliseconds timeLimit() { return gTimeLimit; }
 Connection::~Connection() { close(); }
 
 Connection::Connection(Connection&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), deadline_(std::move(other.deadline_)) {}
+    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)), deadline_(std::move(other.deadline_)) {}
 
 Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         close();
         db_ = std::exchange(other.db_, nullptr);
+        path_ = std::move(other.path_);
         deadline_ = std::move(other.deadline_);
     }
     return *this;
 }
 
 int Connection::open(const std::string& path) {
-    close();
+    path_ = path;
+    deadline_ = std::make_unique<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now() + gTimeLimit);
     // No SQLITE_OPEN_CREATE: a mistyped path must not leave an empty library behind.
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr);
+    return openWith(path, SQLITE_OPEN_READONLY);
+}
+
+int Connection::openWith(const std::string& name, int flags) {
+    close();
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
     if (rc == SQLITE_OK) {
         installCollationHandler(db_);
-        deadline_ = std::make_unique<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now() +
-                                                                            gTimeLimit);
         sqlite3_progress_handler(db_, 10000, pastDeadline, deadline_.get());
     }
     return rc;
+}
+
+bool Connection::reopenedImmutable(int rc) {
+    if (db_ == nullptr || rc != SQLITE_READONLY) return false;
+    const int why = sqlite3_extended_errcode(db_);
+    if (why != SQLITE_READONLY_DIRECTORY && why != SQLITE_READONLY_CANTINIT) return false;
+    std::error_code ec;
+    if (std::filesystem::exists(path_ + "-wal", ec) || std::filesystem::exists(path_ + "-shm", ec) || ec) {
+        return false;  // a writer may be at work, or may have left commits in the log
+    }
+    // In a URI "%", "?" and "#" are special; everything else of a path stands for itself.
+    std::string uri = "file:";
+    for (const char c : path_) {
+        if (c == '%' || c == '?' || c == '#') {
+            static const char hex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += hex[static_cast<unsigned char>(c) >> 4];
+            uri += hex[static_cast<unsigned char>(c) & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    uri += "?immutable=1";
+    return openWith(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) == SQLITE_OK;
 }
 
 std::string Connection::errorMessage() const {

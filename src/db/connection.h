@@ -29,13 +29,23 @@ public:
 
     sqlite3* handle() const noexcept { return db_; }
 
+    // When `rc` from a first read means "WAL library, but its shared-memory
+    // file cannot be made" (a folder we may not write) and neither the -wal
+    // nor the -shm file exists, no writer can be at work: the file alone holds
+    // every commit. Reopens it as immutable (no locks, no side files) and
+    // returns true so the caller retries once. Otherwise false.
+    bool reopenedImmutable(int rc);
+
     // sqlite3_errmsg of the last call on this connection, for diagnostics.
     std::string errorMessage() const;
 
 private:
     void close() noexcept;
 
+    int openWith(const std::string& name, int flags);
+
     sqlite3* db_ = nullptr;
+    std::string path_;
     // On the heap so the progress handler's pointer survives a move.
     std::unique_ptr<std::chrono::steady_clock::time_point> deadline_;
 };
