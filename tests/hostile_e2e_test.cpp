@@ -87,8 +87,6 @@ TEST(HostileInput, MegabyteFiltersEndInAMessageOrIds) {
     const std::string lib = threeSongLibrary(dir.path());
     const std::string before = slurp(lib);
 
-    // A command line cannot carry a megabyte, so the run driver takes it in
-    // process; the binary gets the largest argument the system passes.
     // A filter of `bytes` made of a repeated piece and a tail.
     struct Filter {
         std::string piece, tail;
@@ -108,6 +106,8 @@ TEST(HostileInput, MegabyteFiltersEndInAMessageOrIds) {
         {"math", {"", "id>0"}, {"playcounter+", "1"}, "2", "12,11,13"},
         {"nested math", {"", "id>0"}, {"(", "1"}, "2", "ERROR: Please edit Math Filter"},
     };
+    // A command line cannot carry a megabyte, so the run driver takes it in
+    // process; the binary gets the largest argument the system passes.
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const fs::path result = dir / "in-process.txt";
