@@ -266,7 +266,7 @@ TEST(HostileInput, LibrariesThatCannotBeRead) {
         const char* why;
     };
     const std::vector<Case> cases = {
-        {"folder.db", "510", "disk I/O error"},
+        {"folder.db", "510", "disk I/O error (it is a folder, not a library file)"},
         {"absent.db", "514", "unable to open database file"},
         {"empty.db", "1501", "no such table: songs"},
         {"text.db", "1526", "file is not a database"},

@@ -1,6 +1,7 @@
 #include "cli/library.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "db/connection.h"
 #include "db/statement.h"
@@ -20,7 +21,9 @@ bool stepFailed(int rc) { return rc != kSqliteOk && rc != kSqliteRow && rc != kS
 LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSortFilter) {
     db::Connection connection;
     if (const int rc = connection.open(dbPath); rc != kSqliteOk) {
-        throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
+        std::error_code ec;
+        const char* folder = std::filesystem::is_directory(dbPath, ec) ? " (it is a folder, not a library file)" : "";
+        throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage() + folder);
     }
     if (!sqlSortFilter.empty()) {
         // Only tests that SQLite accepts the sort filter; never stepped.
