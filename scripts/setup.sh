@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages vantor needs to build, test and benchmark.
+# Installs the Debian packages vantor needs to build, test, fuzz and benchmark.
 # A quick no-op when everything is already there; apt-get update runs only
 # when something must actually be installed.
 set -euo pipefail
 
 packages=(g++ cmake make libsqlite3-dev sqlite3 libfparser-dev libicu-dev
-          googletest libgtest-dev libbenchmark-dev time)
+          googletest libgtest-dev libbenchmark-dev time clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

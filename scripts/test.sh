@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds vantor and runs every test: once as a normal build, once under
-# AddressSanitizer + UndefinedBehaviorSanitizer.
+# AddressSanitizer + UndefinedBehaviorSanitizer; then a minute of fuzzing
+# the filter pipeline (clang, libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -13,3 +14,5 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 cmake -S . -B build-san -DCMAKE_BUILD_TYPE=Debug -DVANTOR_SANITIZE=ON >/dev/null
 cmake --build build-san -j "$jobs"
 ctest --test-dir build-san --output-on-failure -j "$jobs"
+
+bash fuzz/run.sh 60

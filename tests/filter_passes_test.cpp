@@ -34,6 +34,9 @@ TEST(FilterPasses, StripspacesAroundOperators) {
         {"a != b", "a!=b"},
         {"a !~ b", "a!~b"},
         {"x !", "x!"},
+        // A "!" is judged by what follows it in the text given: a blank keeps it
+        // plain, so only a second pass, where it ends the text, joins it up.
+        {"x ! ", "x !"},
         {"     ", ""},
         {"", ""},
         {"a . b _ c", "a.b_c"},

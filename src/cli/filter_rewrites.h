@@ -23,4 +23,17 @@ void rewriteMathRating(std::string& math);
 // lacks one, so "ORDER BY Year" does not glue onto the text before it.
 std::string sqlSortFilter(const std::string& sortFilter);
 
+// Both filters at each stage of a run, computed in the run's own order. The
+// run and `vantor --explain` read the same stages from here.
+struct FilterStages {
+    std::string query;          // normalised: minus as not, spaces, EMPTY, lower case
+    bool rotation = false;      // names "rotate(": playlists are dealt, no library is read
+    std::string initialQuery;   // with the star equalities (library path only)
+    std::string expandedQuery;  // after the expansion; the sort filter is not appended yet
+    std::string typedMath;      // songlength in seconds, EMPTY as ''
+    std::string math;           // after the expansion, rating in stars (library path only)
+};
+
+FilterStages prepareFilters(const std::string& queryFilter, const std::string& mathFilter);
+
 }  // namespace vantor

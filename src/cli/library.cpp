@@ -1,6 +1,7 @@
 #include "cli/library.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "db/connection.h"
 #include "db/statement.h"
@@ -20,7 +21,9 @@ bool stepFailed(int rc) { return rc != kSqliteOk && rc != kSqliteRow && rc != kS
 LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSortFilter) {
     db::Connection connection;
     if (const int rc = connection.open(dbPath); rc != kSqliteOk) {
-        throw RunError(500 + rc, "cannot open the library: " + connection.errorMessage());
+        std::error_code ec;
+        const char* folder = std::filesystem::is_directory(dbPath, ec) ? " (it is a folder, not a library file)" : "";
+        throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage() + folder);
     }
     if (!sqlSortFilter.empty()) {
         // Only tests that SQLite accepts the sort filter; never stepped.
@@ -33,12 +36,15 @@ LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSor
     }
     LibraryInfo info;
     {
+        const std::string sql = "SELECT COUNT(*) from songs";
         db::Statement count;
-        if (const int rc = count.prepare(connection, "SELECT COUNT(*) from songs"); rc != kSqliteOk) {
-            throw RunError(1500 + rc, "cannot count the songs: " + connection.errorMessage());
+        if (const int rc = count.prepare(connection, sql); rc != kSqliteOk) {
+            throw RunError(1500 + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
         }
         const int rc = count.step();
-        if (stepFailed(rc)) throw RunError(2000 + rc, "cannot count the songs: " + connection.errorMessage());
+        if (stepFailed(rc)) {
+            throw RunError(2000 + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
+        }
         info.size = rc == kSqliteRow ? count.columnInt(0) : 0;
     }
     info.columns = ColumnMap::fromColumnNames(db::tableColumnNames(connection, "songs"));
@@ -48,15 +54,15 @@ LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSor
 std::string readDayNumberText(const std::string& dbPath) {
     db::Connection connection;
     if (const int rc = connection.open(dbPath); rc != kSqliteOk) {
-        throw RunError(2500 + rc, "cannot open the library: " + connection.errorMessage());
+        throw RunError(2500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
     }
+    const std::string sql = "select JulianDay('now','localtime')-2415018.5";
     db::Statement statement;
-    if (const int rc = statement.prepare(connection, "select JulianDay('now','localtime')-2415018.5");
-        rc != kSqliteOk) {
-        throw RunError(3000 + rc, "cannot read the date: " + connection.errorMessage());
+    if (const int rc = statement.prepare(connection, sql); rc != kSqliteOk) {
+        throw RunError(3000 + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
     }
     const int rc = statement.step();
-    if (stepFailed(rc)) throw RunError(4000 + rc, "cannot read the date: " + connection.errorMessage());
+    if (stepFailed(rc)) throw RunError(4000 + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
     const double today = rc == kSqliteRow ? statement.columnDouble(0) : 0.0;
     char text[64];
     std::snprintf(text, sizeof text, "%f", today);

@@ -3,13 +3,17 @@
 #include <ctime>
 #include <filesystem>
 #include <iostream>
+#include <optional>
+#include <string>
 
+#include "cli/explain.h"
 #include "cli/run.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: vantor DATABASE QUERY SORT MATH MODE COUNT NOREPEAT RESULT [WINDOW]\n"
+    "       vantor --explain QUERY [MATH]   how the filters are read (opens no database)\n"
     "  DATABASE  MediaMonkey library file (opened read-only)\n"
     "  QUERY     query filter, e.g. \"genre=rock rating>3\" or \"rotate(Rock,Pop)\"\n"
     "  SORT      SQL ordering clause, e.g. \"ORDER BY Year\", or \"\"\n"
@@ -30,6 +34,10 @@ int main(int argc, char** argv) {
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::cout << "vantor " << VANTOR_VERSION << "\n";
+        return 0;
+    }
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--explain") == 0) {
+        vantor::explainFilters(argv[2], argc == 4 ? std::optional<std::string>(argv[3]) : std::nullopt, std::cout);
         return 0;
     }
     if (argc < 9) {

@@ -1,12 +1,14 @@
 #include "cli/run.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 
 #include "cli/arguments.h"
 #include "cli/filter_rewrites.h"
 #include "cli/library.h"
-#include "filter/expansion.h"
 #include "filter/query_sql.h"
 #include "filter/tokenizer.h"
 #include "report/result_file.h"
@@ -14,7 +16,6 @@
 #include "rotate/rotation.h"
 #include "score/math_filter.h"
 #include "select/selection.h"
-#include "text/toolkit.h"
 
 namespace vantor {
 namespace {
@@ -29,14 +30,10 @@ std::vector<int> rotate(const Arguments& args, const std::string& query, RunEnvi
     return rotatePlaylists(request, env.out);
 }
 
-std::vector<int> selectFromLibrary(const Arguments& args, std::string query, std::string math,
-                                   RunEnvironment& env) {
-    rewriteStarEqualities(query);
-    env.out << "initial sqlfilter: " << query << "\n";
-
-    std::string expandedQuery = easyFormulaToFullRedone(query);
-    math = easyFormulaToFullRedone(math);
-    rewriteMathRating(math);
+std::vector<int> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env) {
+    env.out << "initial sqlfilter: " << filters.initialQuery << "\n";
+    std::string expandedQuery = filters.expandedQuery;
+    std::string math = filters.math;
 
     const std::string sortSql = sqlSortFilter(args.sortFilter);
     expandedQuery += sortSql;
@@ -74,6 +71,32 @@ std::vector<int> selectFromLibrary(const Arguments& args, std::string query, std
     return runSelection(request, env.rng);
 }
 
+// Standard output only says "Can't write file"; this says which and why.
+void reportUnwritable(const std::string& path, RunEnvironment& env) {
+    const int why = errno;
+    env.err << "vantor: cannot write the result file " << path << ": " << std::strerror(why) << "\n";
+}
+
+// Opening the library as the result file would empty it: a result path that
+// names the library is treated as one that cannot be written.
+bool resultIsTheLibrary(const Arguments& args, RunEnvironment& env) {
+    std::error_code ec;
+    if (!std::filesystem::equivalent(args.resultPath, args.dbPath, ec)) return false;  // false when either is absent
+    env.out << "Can't write file";
+    env.err << "vantor: the result file " << args.resultPath << " is the library; it is left as it is\n";
+    return true;
+}
+
+void writeIds(const std::vector<int>& ids, const Arguments& args, RunEnvironment& env) {
+    if (resultIsTheLibrary(args, env)) return;
+    if (!intArrayToCSV(ids, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
+}
+
+void writeError(int code, const Arguments& args, RunEnvironment& env) {
+    if (resultIsTheLibrary(args, env)) return;
+    if (!programerror(code, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
+}
+
 }  // namespace
 
 int run(int argc, const char* const* argv, RunEnvironment& env) {
@@ -85,20 +108,16 @@ int run(int argc, const char* const* argv, RunEnvironment& env) {
     env.out << "Unlock: " << args.window << "\n";
 
     try {
-        std::string math = args.mathFilter;
-        rewriteMathFilterAsTyped(math);
-        std::string query = args.queryFilter;
-        normaliseQueryFilter(query);
-
-        const std::vector<int> ids = contains(query, "rotate(") ? rotate(args, query, env)
-                                                                : selectFromLibrary(args, query, math, env);
-        intArrayToCSV(ids, args.resultPath, env.out);
+        const FilterStages filters = prepareFilters(args.queryFilter, args.mathFilter);
+        const std::vector<int> ids =
+            filters.rotation ? rotate(args, filters.query, env) : selectFromLibrary(args, filters, env);
+        writeIds(ids, args, env);
     } catch (const RunError& e) {
         env.err << "vantor: " << e.what() << "\n";
-        programerror(e.code(), args.resultPath, env.out);
+        writeError(e.code(), args, env);
     } catch (const std::bad_alloc&) {
         env.err << "vantor: out of memory\n";
-        programerror(code::outOfMemory, args.resultPath, env.out);
+        writeError(code::outOfMemory, args, env);
     }
     return 0;
 }

@@ -2,39 +2,102 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
 #include <utility>
 
 #include "db/collation.h"
 
 namespace vantor::db {
+namespace {
+
+std::chrono::milliseconds gTimeLimit = std::chrono::minutes(10);
+
+// SQLite asks every few thousand instructions; nonzero interrupts the statement.
+int pastDeadline(void* deadline) {
+    return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point*>(deadline);
+}
+
+bool ranOutOfTime(const std::chrono::steady_clock::time_point* deadline) {
+    return deadline != nullptr && std::chrono::steady_clock::now() > *deadline;
+}
+
+}  // namespace
+
+void setTimeLimit(std::chrono::milliseconds limit) { gTimeLimit = limit; }
+
+std::chrono::milliseconds timeLimit() { return gTimeLimit; }
 
 Connection::~Connection() { close(); }
 
-Connection::Connection(Connection&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+Connection::Connection(Connection&& other) noexcept
+    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)), deadline_(std::move(other.deadline_)) {}
 
 Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         close();
         db_ = std::exchange(other.db_, nullptr);
+        path_ = std::move(other.path_);
+        deadline_ = std::move(other.deadline_);
     }
     return *this;
 }
 
 int Connection::open(const std::string& path) {
-    close();
+    path_ = path;
+    deadline_ = std::make_unique<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now() + gTimeLimit);
     // No SQLITE_OPEN_CREATE: a mistyped path must not leave an empty library behind.
+    return openWith(path, SQLITE_OPEN_READONLY);
+}
+
+int Connection::openWith(const std::string& name, int flags) {
+    close();
     // The run has one thread: a connection needs no mutex of its own, and
     // memory statistics (which serialise every allocation) are never read.
     static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
     (void)configured;
-    const int rc = sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc == SQLITE_OK) installCollationHandler(db_);
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK) {
+        installCollationHandler(db_);
+        sqlite3_progress_handler(db_, 10000, pastDeadline, deadline_.get());
+    }
     return rc;
 }
 
-std::string Connection::errorMessage() const { return sqlite3_errmsg(db_); }
+bool Connection::reopenedImmutable(int rc) {
+    if (db_ == nullptr || rc != SQLITE_READONLY) return false;
+    const int why = sqlite3_extended_errcode(db_);
+    if (why != SQLITE_READONLY_DIRECTORY && why != SQLITE_READONLY_CANTINIT) return false;
+    std::error_code ec;
+    if (std::filesystem::exists(path_ + "-wal", ec) || std::filesystem::exists(path_ + "-shm", ec) || ec) {
+        return false;  // a writer may be at work, or may have left commits in the log
+    }
+    // In a URI "%", "?" and "#" are special; everything else of a path stands for itself.
+    std::string uri = "file:";
+    for (const char c : path_) {
+        if (c == '%' || c == '?' || c == '#') {
+            static const char hex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += hex[static_cast<unsigned char>(c) >> 4];
+            uri += hex[static_cast<unsigned char>(c) & 0xF];
+        } else {
+            uri += c;
+        }
+    }
+    uri += "?immutable=1";
+    return openWith(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) == SQLITE_OK;
+}
+
+std::string Connection::errorMessage() const {
+    std::string message = sqlite3_errmsg(db_);
+    if (sqlite3_errcode(db_) == SQLITE_INTERRUPT && ranOutOfTime(deadline_.get())) {
+        message += " after the time limit of " + std::to_string(gTimeLimit.count() / 1000) + " s";
+    }
+    return message;
+}
 
 void Connection::close() noexcept {
+    // The deadline may go before a statement that outlives us does.
+    if (db_ != nullptr) sqlite3_progress_handler(db_, 0, nullptr, nullptr);
     // close_v2 so a statement that outlives us keeps a valid handle until it is finalized.
     sqlite3_close_v2(std::exchange(db_, nullptr));
 }

@@ -1,8 +1,12 @@
 // A read-only connection to a music library. It owns the sqlite3 handle and
 // installs the collation stand-ins; it sets no busy timeout and maps no
-// result codes, which is the run driver's business.
+// result codes, which is the run driver's business. Its statements stop with
+// SQLITE_INTERRUPT once it has been open longer than the time limit, so a
+// filter that never ends cannot hang the run.
 #pragma once
 
+#include <chrono>
+#include <memory>
 #include <string>
 
 struct sqlite3;
@@ -25,13 +29,30 @@ public:
 
     sqlite3* handle() const noexcept { return db_; }
 
+    // When `rc` from a first read means "WAL library, but its shared-memory
+    // file cannot be made" (a folder we may not write) and neither the -wal
+    // nor the -shm file exists, no writer can be at work: the file alone holds
+    // every commit. Reopens it as immutable (no locks, no side files) and
+    // returns true so the caller retries once. Otherwise false.
+    bool reopenedImmutable(int rc);
+
     // sqlite3_errmsg of the last call on this connection, for diagnostics.
     std::string errorMessage() const;
 
 private:
     void close() noexcept;
 
+    int openWith(const std::string& name, int flags);
+
     sqlite3* db_ = nullptr;
+    std::string path_;
+    // On the heap so the progress handler's pointer survives a move.
+    std::unique_ptr<std::chrono::steady_clock::time_point> deadline_;
 };
+
+// The time limit of every connection opened from now on (10 minutes unless
+// set): far beyond any real library, short of forever.
+void setTimeLimit(std::chrono::milliseconds limit);
+std::chrono::milliseconds timeLimit();
 
 }  // namespace vantor::db

@@ -25,7 +25,7 @@ int Statement::prepare(Connection& db, const std::string& sql) {
     finalize();
     // Length -1 and no tail: the first statement is all that is ever run.
     int rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr);
-    if (rolledBackHotJournal(db.handle(), rc)) {
+    if (rolledBackHotJournal(db.handle(), rc) || db.reopenedImmutable(rc)) {
         finalize();
         rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr);
     }

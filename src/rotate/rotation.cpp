@@ -23,14 +23,6 @@ void endAtZeroByte(std::string& text) {
     text.resize(std::min(text.find('\0'), text.size()));
 }
 
-// The text after the last "rotate(" up to the first ")" (or the filter's end),
-// cut at commas. Empty names are dropped; blanks stay, since the user may have
-// typed them into the settings file too.
-std::vector<std::string> playlistNames(std::string_view filter) {
-    const std::string inside = chopLeftOf(chopRightOf(filter, "rotate("), ")");
-    return isplit(inside, {","}, false);
-}
-
 // The list path of the first line that ends in "_name=" + name + CR, matched
 // without regard to case. The path itself keeps its capitals: lower-casing
 // keeps every position, so it is cut from the same place of the original text.
@@ -74,6 +66,13 @@ std::vector<int> dealInTurn(std::vector<std::vector<int>> lists, int songCount) 
 }
 
 }  // namespace
+
+// Empty names are dropped; blanks stay, since the user may have typed them
+// into the settings file too.
+std::vector<std::string> playlistNames(std::string_view filter) {
+    const std::string inside = chopLeftOf(chopRightOf(filter, "rotate("), ")");
+    return isplit(inside, {","}, false);
+}
 
 std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
     const std::vector<std::string> names = playlistNames(request.queryFilter);

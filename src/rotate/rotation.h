@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantor {
@@ -17,6 +18,10 @@ struct RotationRequest {
     int window = 0;
     std::filesystem::path workDir;  // where "vantor.ini" and relative list paths are looked up
 };
+
+// The names in the filter: the text after the last "rotate(" up to the first
+// ")" (or the filter's end), cut at commas.
+std::vector<std::string> playlistNames(std::string_view filter);
 
 // The final ID list, repeats already removed when asked. A name missing from
 // the settings file throws RunError(6); files that cannot be opened are

@@ -39,27 +39,33 @@ bool withinNestingLimits(std::string_view formula) {
     return deepest <= kMaxParenthesisDepth && prefixes <= kMaxPrefixOperators;
 }
 
+ClassifiedToken classifyToken(const Token& t) {
+    ClassifiedToken c{t.text, t.flag, fieldcode::unknown, operand::none};
+    if (c.flag != tokenflag::name) return c;
+    // The lookup lower-cases the token for the rest of the run.
+    c.code = MMlabelToNumber(c.text);
+    if (c.code == fieldcode::unknown) {
+        c.operandType = operand::unknown;
+    } else if (c.code == fieldcode::literal) {
+        // The first and last characters go, whatever they are.
+        c.text = c.text.size() >= 2 ? c.text.substr(1, c.text.size() - 2) : std::string{};
+        c.operandType = operand::literal;
+    } else if (isScorerNumeric(c.code)) {
+        c.operandType = operand::numeric;
+    } else if (c.code == fieldcode::anyfield) {
+        c.operandType = operand::allText;
+    } else {
+        c.operandType = operand::text;
+    }
+    return c;
+}
+
 MathFilter::MathFilter(const TokenList& list) {
     tokens_.reserve(list.tokens.size());
     for (const Token& t : list.tokens) {
-        ClassifiedToken c{t.text, t.flag, fieldcode::unknown, operand::none};
-        if (c.flag == tokenflag::name) {
-            // The lookup lower-cases the token for the rest of the run.
-            c.code = MMlabelToNumber(c.text);
-            if (c.code == fieldcode::unknown) {
-                throw RunError(code::mathFieldUnknown, "math filter: '" + c.text + "' is no field");
-            }
-            if (c.code == fieldcode::literal) {
-                // The first and last characters go, whatever they are.
-                c.text = c.text.size() >= 2 ? c.text.substr(1, c.text.size() - 2) : std::string{};
-                c.operandType = operand::literal;
-            } else if (isScorerNumeric(c.code)) {
-                c.operandType = operand::numeric;
-            } else if (c.code == fieldcode::anyfield) {
-                c.operandType = operand::allText;
-            } else {
-                c.operandType = operand::text;
-            }
+        ClassifiedToken c = classifyToken(t);
+        if (c.operandType == operand::unknown) {
+            throw RunError(code::mathFieldUnknown, "math filter: '" + c.text + "' is no field");
         }
         tokens_.push_back(std::move(c));
     }
@@ -123,7 +129,8 @@ void MathFilter::compile() {
         }
         default:
             piece.kind = Piece::Refuse;
-            piece.text = "math filter: literal '" + token.text + "' is no operand";
+            piece.text = "math filter: the text '" + token.text +
+                         "' stands where a number belongs; text follows a text field and =, ~, != or !~";
             ++i;
             break;
         }
@@ -220,8 +227,12 @@ void MathFilter::appendFormula(const SongRow& row, std::string& out, const std::
 }
 
 double MathFilter::parseAndEval(const std::string& formula) {
-    if (!withinNestingLimits(formula) || parser_.Parse(formula, "x", false) != -1) {
-        throw RunError(code::mathFilter, "math filter: cannot parse '" + formula + "'");
+    if (!withinNestingLimits(formula)) {
+        throw RunError(code::mathFilter, "math filter: '" + formula + "' is nested too deeply to parse");
+    }
+    if (const int at = parser_.Parse(formula, "x", false); at != -1) {
+        throw RunError(code::mathFilter, "math filter: the parser refused '" + formula + "' at position " +
+                                             std::to_string(at) + " (" + parser_.ErrorMsg() + ")");
     }
     // x is declared only because the parser wants a variable list; a filter
     // cannot name it, so its value does not matter.

@@ -33,7 +33,13 @@ struct ClassifiedToken {
 namespace operand {
 inline constexpr int none = -1;  // not a name token: copied into the formula
 inline constexpr int numeric = 0, text = 1, allText = 2, literal = 9;
+inline constexpr int unknown = -2;  // a name that is no field: the run ends with code -1
 }  // namespace operand
+
+// One token's classification: a name token gets its field code and operand
+// type (a literal loses its first and last characters); any other token is
+// copied into the formula. Never throws: the run decides what unknown means.
+ClassifiedToken classifyToken(const Token& token);
 
 class MathFilter {
 public:

@@ -18,6 +18,7 @@ constexpr int kSqliteOk = 0;
 constexpr int kSqliteError = 1;
 constexpr int kSqliteRow = 100;
 constexpr int kSqliteDone = 101;
+constexpr int kSqliteInterrupt = 9;
 
 // Where each field code's column stands in the fetched row, -1 when it was
 // not fetched (or the library lacks it).
@@ -108,7 +109,7 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
 void startSelection(db::Connection& connection, db::Statement& statement, const SelectionRequest& request,
                     RowLayout& layout, int& firstStep) {
     if (const int rc = connection.open(request.dbPath); rc != kSqliteOk) {
-        throw RunError(4500 + rc, "cannot open the library: " + connection.errorMessage());
+        throw RunError(4500 + rc, "cannot open the library " + request.dbPath + ": " + connection.errorMessage());
     }
     const std::string sql = chooseSelectionSql(connection, request, layout);
     if (const int rc = statement.prepare(connection, sql); rc != kSqliteOk) {
@@ -118,8 +119,17 @@ void startSelection(db::Connection& connection, db::Statement& statement, const 
     }
     firstStep = statement.step();
     if (firstStep != kSqliteOk && firstStep != kSqliteRow && firstStep != kSqliteDone) {
-        throw RunError(6000 + firstStep, "the selection query failed: " + connection.errorMessage());
+        throw RunError(6000 + firstStep,
+                       "the selection query failed: " + connection.errorMessage() + " in: " + sql);
     }
+}
+
+// Other failures after the first row end a row loop quietly, but a statement
+// stopped by the time limit must not pass its rows so far off as the result.
+void failIfInterrupted(int step, int base, const char* query) {
+    if (step != kSqliteInterrupt) return;
+    throw RunError(base + step, std::string(query) + " was interrupted after the time limit of " +
+                                    std::to_string(db::timeLimit().count() / 1000) + " s");
 }
 
 std::vector<int> selectByProbability(db::Statement& statement, int step, const SelectionRequest& request,
@@ -135,6 +145,7 @@ std::vector<int> selectByProbability(db::Statement& statement, int step, const S
         }
         ids.push_back(idOf(statement));
     }
+    failIfInterrupted(step, 6000, "the selection query");
     return ids;
 }
 
@@ -150,6 +161,7 @@ std::vector<pick> collectCandidates(db::Statement& statement, int step, const Se
         if (request.score) p.score = request.score(row);
         picks.push_back(p);
     }
+    failIfInterrupted(step, 6000, "the selection query");
     return picks;
 }
 
@@ -226,13 +238,16 @@ namespace {
 void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
     db::Connection connection;
     if (const int rc = connection.open(request.dbPath); rc != kSqliteOk) {
-        throw RunError(8500 + rc, "cannot open the library for sorting: " + connection.errorMessage());
+        throw RunError(8500 + rc,
+                       "cannot open the library " + request.dbPath + " for sorting: " + connection.errorMessage());
     }
     db::Statement statement;
     // The sort filter already passed the count connection's test query.
     if (statement.prepare(connection, chooseSortQuery(connection, ids, request)) != kSqliteOk) return;
     std::size_t i = 0;
-    while (i < ids.size() && statement.step() == kSqliteRow) ids[i++] = idOf(statement);
+    int step = kSqliteRow;
+    while (i < ids.size() && (step = statement.step()) == kSqliteRow) ids[i++] = idOf(statement);
+    failIfInterrupted(step, 8500, "the sort query");
 }
 
 }  // namespace

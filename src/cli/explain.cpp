@@ -1,0 +1,177 @@
+// Each stage is printed on a line of its own, labelled for people; nothing
+// here is read by the front end. Filters are prepared, translated, tokenized
+// and classified by the same functions a run calls, in the same order.
+#include "cli/explain.h"
+
+#include <vector>
+
+#include "cli/filter_rewrites.h"
+#include "filter/field_catalogue.h"
+#include "filter/query_sql.h"
+#include "filter/tokenizer.h"
+#include "report/result_file.h"
+#include "report/run_error.h"
+#include "rotate/rotation.h"
+#include "score/math_filter.h"
+#include "text/toolkit.h"
+
+namespace vantor {
+namespace {
+
+// A song whose every field is NULL: enough to show the formula's shape and
+// to let the parser judge it, as it would at a run's first candidate.
+class EmptyRow final : public SongRow {
+public:
+    std::optional<std::string_view> text(int) const override { return std::nullopt; }
+};
+
+std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+std::string columnOf(int code) {
+    if (code == fieldcode::id) return "ID";
+    for (const Field& f : fieldCatalogue()) {
+        if (f.code == code) return std::string(f.column);
+    }
+    return "?";
+}
+
+bool isFunctionWord(std::string_view word) {
+    for (const char* name : {"if", "abs", "log", "ceil", "floor", "int", "max", "min", "cos", "sin", "tan"}) {
+        if (equalsIgnoreAsciiCase(word, name)) return true;
+    }
+    return false;
+}
+
+// Why a name token is no field, in the terms of the mistakes people make.
+std::string reasonNotRecognized(const std::vector<ClassifiedToken>& tokens, std::size_t at) {
+    std::string word = tokens[at].text;
+    while (!word.empty() && word.back() == ' ') word.pop_back();
+    const std::string next = at + 1 < tokens.size() ? tokens[at + 1].text : std::string{};
+    if (isFunctionWord(word) && (word.size() != tokens[at].text.size() || next.starts_with("&(") ||
+                                 next.starts_with("("))) {
+        return "a blank before \"(\" makes " + inQuotes(word) + " a word of its own, not a function; write " +
+               word + "( with no blank";
+    }
+    if (word.ends_with('\'')) {
+        return "the end of a quoted value that an operator character (& / + - * ^ < > = ! , and the word and) "
+               "cut apart; compare with a part that holds none, e.g. artist~'ac' for ac/dc";
+    }
+    if (at >= 2 && tokens[at - 2].operandType == operand::numeric) {
+        return "after a number field and its operator a word is read as a field name; compare with a number";
+    }
+    return "no field has this name (names are the library's column names in lower case, e.g. artist, "
+           "playcounter); text to compare belongs in quotes after a text field, e.g. artist='abba'";
+}
+
+std::string describe(const std::vector<ClassifiedToken>& tokens, std::size_t at) {
+    const ClassifiedToken& t = tokens[at];
+    switch (t.operandType) {
+    case operand::none:
+        return "copied into the formula";
+    case operand::numeric:
+        return "field, number: the song's " + columnOf(t.code) + " goes here";
+    case operand::text:
+        return "field, text: the song's " + columnOf(t.code) +
+               " is compared as text with the token two places on (=, ~, != or !~)";
+    case operand::allText:
+        return "anyfield, text: all text fields joined by commas, compared with the token two places on";
+    case operand::literal:
+        return "text literal " + inQuotes(t.text) + ": only the right side of a text comparison";
+    default:
+        return "NOT RECOGNIZED: " + reasonNotRecognized(tokens, at);
+    }
+}
+
+// True when a field's value is followed by an implicit "and" and an any-field
+// search, as artist=the beatles expands: the blank ended the value.
+bool blankEndedAValue(const std::string& expanded) {
+    const std::string_view gap = "'&anyfield~'";
+    for (std::size_t at = expanded.find(gap); at != std::string::npos; at = expanded.find(gap, at + 1)) {
+        const std::size_t open = expanded.rfind('\'', at - 1);
+        if (open == std::string::npos || open == 0) continue;
+        const char op = expanded[open - 1];
+        const bool afterAnyfield = open >= 9 && expanded.compare(open - 9, 9, "anyfield~") == 0;
+        if ((op == '=' || op == '~') && !afterAnyfield) return true;
+    }
+    return false;
+}
+
+void explainQuery(const std::string& typed, const FilterStages& s, std::ostream& out) {
+    out << "query filter: " << typed << "\n";
+    out << "  after the rewrites:  " << (s.rotation ? s.query : s.initialQuery) << "\n";
+    if (s.rotation) {
+        out << "  a playlist rotation: the lists named in vantor.ini are dealt in turn; no library is read,\n"
+               "  and the math and sort filters are not used. Playlists:";
+        for (const std::string& name : playlistNames(s.query)) out << " " << inQuotes(name);
+        out << "\n";
+        return;
+    }
+    out << "  after the expansion: " << s.expandedQuery << "\n";
+    const std::string condition = query2sql2(s.expandedQuery, kExplainDayNumber, anyfieldSql(ColumnMap::classic()));
+    out << "  SQL condition:       " << condition << "\n";
+    if (contains(lowercased(s.expandedQuery), "anyfield")) {
+        out << "  (anyfield is shown with the classic layout's text columns; a run uses the columns its library has)\n";
+    }
+    if (contains(condition, kExplainDayNumber)) {
+        out << "  (" << kExplainDayNumber << " stands in for today's day number, which a run asks the library for)\n";
+    }
+    if (blankEndedAValue(s.expandedQuery)) {
+        out << "  note: a blank ends a value, so a word after it searches every text field; write a value\n"
+               "  with blanks in quotes: artist='the beatles'\n";
+    }
+}
+
+void explainMath(const FilterStages& s, std::ostream& out) {
+    out << "  after the rewrites:  " << s.typedMath << "\n";
+    out << "  after the expansion: " << s.math << "\n";
+    std::string math = s.math;
+    const TokenList list = exptokenize2(math, kExplainDayNumber);
+
+    std::vector<ClassifiedToken> tokens;
+    bool allRecognized = true;
+    for (const Token& t : list.tokens) {
+        tokens.push_back(classifyToken(t));
+        allRecognized = allRecognized && tokens.back().operandType != operand::unknown;
+    }
+    out << "  tokens (" << tokens.size() << "):\n";
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        // Shown as written: the lookup lower-cases names and strips literals.
+        out << "    " << inQuotes(list.tokens[i].text) << "  " << describe(tokens, i) << "\n";
+    }
+
+    if (s.math == "1") {
+        out << "  the math filter is 1: no scoring, every candidate alike\n";
+        return;
+    }
+    if (!allRecognized) {
+        out << "  a run stops here: " << errorFileText(code::mathFieldUnknown) << "\n";
+        return;
+    }
+    MathFilter filter(list);
+    const EmptyRow row;
+    try {
+        std::string formula;
+        filter.formulaText(row, formula);
+        out << "  formula for a song whose fields are all empty: " << formula << "\n";
+        const double score = filter.score(row);
+        out << "  its score: " << score << "\n";
+    } catch (const RunError& e) {
+        out << "  a run stops at its first song: " << errorFileText(e.code()) << "\n  why: " << e.what() << "\n";
+    }
+}
+
+}  // namespace
+
+void explainFilters(const std::string& queryFilter, const std::optional<std::string>& mathFilter,
+                    std::ostream& out) {
+    const FilterStages stages = prepareFilters(queryFilter, mathFilter.value_or("1"));
+    explainQuery(queryFilter, stages, out);
+    out << "\nmath filter: " << mathFilter.value_or("1") << (mathFilter ? "" : " (none given)") << "\n";
+    if (stages.rotation) {
+        out << "  not used by a rotation\n";
+        return;
+    }
+    explainMath(stages, out);
+}
+
+}  // namespace vantor
