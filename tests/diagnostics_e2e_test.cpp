@@ -14,9 +14,6 @@ using namespace vantor::testing;
 
 namespace {
 
-const std::string kDatabaseMessage =
-    "DATABASE OPENING ERROR: Please press F4 to retry a few times (especially when MediaMonkey has finished "
-    "accessing the DB). If this error persists, please contact me with bug report ";
 
 }  // namespace
 

@@ -29,19 +29,6 @@ std::string lineAfter(const std::string& out, const std::string& prefix) {
     return out.substr(from, out.find('\n', from) - from);
 }
 
-// Today as the library's day number, from the clock the binary will read.
-double todayDayNumber() {
-    sqlite3* db = nullptr;
-    sqlite3_open(":memory:", &db);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "select julianday('now','localtime')-2415018.5", -1, &st, nullptr);
-    sqlite3_step(st);
-    const double today = sqlite3_column_double(st, 0);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return today;
-}
-
 // Six songs that tell the filters apart: "abba" inside a longer name, an
 // empty and a NULL artist, rock and pop in one genre, "Rock and Roll" spelled
 // three ways, an apostrophe in an artist, and plays relative to today.

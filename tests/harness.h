@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "cli/run.h"
 #include "support/random_source.h"
@@ -23,6 +24,24 @@
 namespace vantor::testing {
 
 namespace fs = std::filesystem;
+
+// The result file's text for every database code; the code's digits follow it.
+inline const std::string kDatabaseMessage =
+    "DATABASE OPENING ERROR: Please press F4 to retry a few times (especially when MediaMonkey has finished "
+    "accessing the DB). If this error persists, please contact me with bug report ";
+
+// Today as a library day number, from the clock the binary will read.
+inline double todayDayNumber() {
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "select julianday('now','localtime')-2415018.5", -1, &st, nullptr);
+    sqlite3_step(st);
+    const double today = sqlite3_column_double(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return today;
+}
 
 inline std::string slurp(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);

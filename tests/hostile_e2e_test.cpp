@@ -26,9 +26,6 @@ constexpr bool kUnderAsan = false;
 
 constexpr std::size_t kMiB = 1024 * 1024;
 
-const std::string kDatabaseMessage =
-    "DATABASE OPENING ERROR: Please press F4 to retry a few times (especially when MediaMonkey has finished "
-    "accessing the DB). If this error persists, please contact me with bug report ";
 
 struct Outcome {
     int status = -1;

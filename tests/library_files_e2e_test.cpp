@@ -22,9 +22,6 @@ using vantor::demo::Layout;
 
 namespace {
 
-const std::string kDatabaseMessage =
-    "DATABASE OPENING ERROR: Please press F4 to retry a few times (especially when MediaMonkey has finished "
-    "accessing the DB). If this error persists, please contact me with bug report ";
 const std::string kAllEight = "11,12,13,14,15,16,17,18";
 
 std::string library(const TempDir& dir, const std::string& name, Layout layout, bool utf16 = true) {

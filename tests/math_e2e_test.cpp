@@ -26,18 +26,6 @@ std::vector<std::string> argv8(const std::string& db, const std::string& query, 
     return {db, query, "ORDER BY ID", math, std::to_string(mode), std::to_string(count), "0", result};
 }
 
-double todayDayNumber() {
-    sqlite3* db = nullptr;
-    sqlite3_open(":memory:", &db);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "select julianday('now','localtime')-2415018.5", -1, &st, nullptr);
-    sqlite3_step(st);
-    const double today = sqlite3_column_double(st, 0);
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return today;
-}
-
 std::string writeLibrary(const std::filesystem::path& dir, Layout layout, const std::vector<FixtureSong>& songs,
                          const std::string& name = "math") {
     const auto path = (dir / (name + layoutName(layout) + ".db")).string();

@@ -11,10 +11,6 @@ using vantor::demo::Layout;
 
 namespace {
 
-const std::string kDbMessage =
-    "DATABASE OPENING ERROR: Please press F4 to retry a few times (especially when MediaMonkey has "
-    "finished accessing the DB). If this error persists, please contact me with bug report ";
-
 std::vector<std::string> argv8(const std::string& db, const std::string& query, const std::string& sort,
                                const std::string& math, int mode, int count, int norepeat,
                                const std::string& result) {
@@ -53,8 +49,8 @@ TEST(RunBinary, DatabaseFailuresGoToTheResultFile) {
     makeDatabaseWithoutSongs(noSongs);
     struct Case { std::string db; std::string sort; std::string file; };
     const Case cases[] = {
-        {missing, "", kDbMessage + "514"},  // read-only open: no create
-        {noSongs, "", kDbMessage + "1501"},
+        {missing, "", kDatabaseMessage + "514"},  // read-only open: no create
+        {noSongs, "", kDatabaseMessage + "1501"},
         {noSongs, "ORDER BY Year", "ERROR: Please edit Sort Field Filter."},
     };
     for (const auto& c : cases) {
@@ -68,7 +64,7 @@ TEST(RunBinary, DatabaseFailuresGoToTheResultFile) {
 
     // A directory is no database: SQLite's own code follows the message.
     runBinary(argv8(dir.path().string(), "genre=rock", "", "1", 0, 5, 0, "out.txt"), dir.path());
-    EXPECT_TRUE(slurp(dir / "out.txt").starts_with(kDbMessage + "5"));
+    EXPECT_TRUE(slurp(dir / "out.txt").starts_with(kDatabaseMessage + "5"));
 }
 
 TEST(RunBinary, UnwritableResultPathStillExitsZero) {
@@ -121,7 +117,7 @@ TEST(RunBinary, OutOfMemoryIsReportedNotCrashed) {
     // 2,000,000,000 draws need 8 GB; the process may have 1 GB.
     const auto r = runBinary(argv8(db, "year>0", "", "1", 1, 2000000000, 0, "out.txt"), dir.path(), 1ull << 30);
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(slurp(dir / "out.txt"), kDbMessage + "7");
+    EXPECT_EQ(slurp(dir / "out.txt"), kDatabaseMessage + "7");
 }
 
 // The same table on both layouts: what the user sees does not depend on where
