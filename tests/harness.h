@@ -57,7 +57,10 @@ class TempDir {
 public:
     TempDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("vantor_") + info->test_suite_name() + "_" + info->name();
+        // The process ID keeps two test runs at the same time (a plain and a
+        // sanitized build, say) out of each other's files.
+        std::string name = std::string("vantor_") + info->test_suite_name() + "_" + info->name() + "_" +
+                           std::to_string(getpid());
         for (char& c : name) if (c == '/') c = '_';
         path_ = fs::temp_directory_path() / name;
         fs::remove_all(path_);

@@ -6,28 +6,20 @@
 #include <sstream>
 #include <vector>
 
+#include "harness.h"
 #include "report/result_file.h"
 
 using namespace vantor;
 
 namespace {
 
-std::string slurp(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using vantor::testing::slurp;
 
 class ResultFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("vantor_result_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::create_directories(dir);
-        path = (dir / "out.txt").string();
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
-    std::filesystem::path dir;
-    std::string path;
+    vantor::testing::TempDir scratch;
+    std::filesystem::path dir = scratch.path();
+    std::string path = (dir / "out.txt").string();
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "harness.h"
 #include "report/run_error.h"
 #include "rotate/rotation.h"
 
@@ -20,13 +21,7 @@ using Ids = std::vector<int>;
 // A scratch working directory holding "vantor.ini" and the ID-list files.
 class Rotation : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = std::filesystem::temp_directory_path() /
-              ("vantor_rotation_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir); }
+    vantor::testing::TempDir scratch;
 
     void file(const std::string& name, const std::string& bytes) {
         std::filesystem::create_directories((dir / name).parent_path());
@@ -52,7 +47,7 @@ protected:
         return 0;
     }
 
-    std::filesystem::path dir;
+    std::filesystem::path dir = scratch.path();
     std::ostringstream out;
 };
 

@@ -186,6 +186,7 @@ TEST(SelectionDifferential, SortQueryThroughTheKeyReturnsTheLikeRows) {
     };
     const Case cases[] = {{" ORDER BY Artist", true},          {" ORDER BY Year", true},
                           {" ORDER BY Year DESC", true},       {" ORDER BY IDMedia", true},
+                          {" ORDER BY IDMedia DESC", true},    {" ORDER BY Year LIMIT 7", true},
                           {" ORDER BY Genre, Year DESC", true}, {" order by  Rating/20.0 LIMIT 50", true},
                           {" ORDER BY random()", true},        {" LIMIT 20", false},
                           {" AND Year>0 ORDER BY Year", false}};

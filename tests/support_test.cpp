@@ -67,8 +67,8 @@ TEST(RandomSource, ScalingsAtTheEdges) {
 }
 
 TEST(Files, ReadfileKeepsBytesAndReportsMissingFiles) {
-    const auto dir = std::filesystem::temp_directory_path() / "vantor_files_test";
-    std::filesystem::create_directories(dir);
+    const vantor::testing::TempDir scratch;
+    const auto& dir = scratch.path();
     const auto crlf = (dir / "crlf").string();
     std::ofstream(crlf, std::ios::binary) << "1,2\r\n";
     const auto empty = (dir / "empty").string();
@@ -81,5 +81,4 @@ TEST(Files, ReadfileKeepsBytesAndReportsMissingFiles) {
     const auto missing = (dir / "missing").string();
     EXPECT_EQ(readfile(missing, out), "end");
     EXPECT_EQ(out.str(), "\n*** Can't open file: " + missing + " ***\n");
-    std::filesystem::remove_all(dir);
 }

@@ -177,6 +177,51 @@ bool startsWithOrderBy(std::string_view sql) {
 
 }  // namespace
 
+// Whether SQLite walks the statement's index backwards (an ORDER BY ... DESC
+// along an ascending index): the bytecode then starts at the last entry.
+bool walksBackwards(db::Connection& connection, const std::string& sql) {
+    db::Statement explain;
+    if (explain.prepare(connection, "EXPLAIN " + sql) != kSqliteOk) return false;
+    while (explain.step() == kSqliteRow) {
+        const auto opcode = explain.text(1);
+        if (opcode && (*opcode == "Last" || *opcode == "Prev")) return true;
+    }
+    return false;
+}
+
+// The drawn rows in the order a walk along `index` meets them, without the
+// walk: an ORDER BY over the index's key columns and then the row key, which
+// the index holds last, in the walk's direction. The row key makes the order
+// total, so the sort gives exactly the walk's sequence. Only for indexes of
+// built-in BINARY columns: an index on a host collation keeps the host's own
+// order, which a stand-in collation may not reproduce. An empty result means
+// the walk cannot be spelled so.
+std::string lookupInIndexOrder(db::Connection& connection, const std::string& like, const std::string& index,
+                               const std::string& list, const std::string& sortFilter) {
+    // LIMIT and OFFSET would have to be carried over; the walk serves those.
+    if (contains(lowercased(sortFilter), "limit")) return {};
+    const bool backwards = walksBackwards(connection, like);
+    db::Statement info;
+    if (info.prepare(connection, "PRAGMA index_xinfo(\"" + index + "\")") != kSqliteOk) return {};
+    std::string order;
+    while (info.step() == kSqliteRow) {
+        if (info.columnInt(5) != 1) continue;  // the row key and other auxiliary columns
+        const auto name = info.text(2);
+        const auto collation = info.text(4);
+        if (info.columnInt(1) < 0 || !name || !collation || *collation != "BINARY" ||
+            name->find('"') != std::string_view::npos) {
+            return {};
+        }
+        const bool descending = (info.columnInt(3) != 0) != backwards;
+        order += order.empty() ? " ORDER BY \"" : ", \"";
+        order.append(*name);
+        order += descending ? "\" DESC" : "\" ASC";
+    }
+    if (order.empty()) return {};
+    order += backwards ? ", ID DESC" : ", ID ASC";
+    return "SELECT ID FROM songs WHERE ID IN (" + list + ")" + order;
+}
+
 // The lookup is taken only when it provably returns the LIKE form's rows in
 // the LIKE form's order: the sort filter is an ordering (so the condition is
 // the membership test alone) and SQLite walks the rows the same way — in key
@@ -223,6 +268,11 @@ std::string chooseSortQuery(db::Connection& connection, const std::vector<int>& 
         if (at == std::string::npos) return like;
         const std::string index = first.substr(at + 13);
         if (index.empty() || index.find_first_of(" \"") != std::string::npos) return like;
+        // A walk that only reads the index in its order, with no sort of its own.
+        if (likeWalk.size() == 1) {
+            std::string sorted = lookupInIndexOrder(connection, like, index, list, request.sortFilter);
+            if (!sorted.empty()) return sorted;
+        }
         std::string sql = "SELECT ID FROM songs INDEXED BY \"" + index + "\" WHERE ID IN (" + list + ")" +
                           request.sortFilter;
         const auto plan = db::queryPlan(connection, sql);
