@@ -28,18 +28,8 @@ public:
 std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string columnOf(int code) {
-    if (code == fieldcode::id) return "ID";
-    for (const Field& f : fieldCatalogue()) {
-        if (f.code == code) return std::string(f.column);
-    }
-    return "?";
-}
-
-bool isFunctionWord(std::string_view word) {
-    for (const char* name : {"if", "abs", "log", "ceil", "floor", "int", "max", "min", "cos", "sin", "tan"}) {
-        if (equalsIgnoreAsciiCase(word, name)) return true;
-    }
-    return false;
+    const std::string_view column = columnName(code);
+    return column.empty() ? "?" : std::string(column);
 }
 
 // Why a name token is no field, in the terms of the mistakes people make.
@@ -47,7 +37,7 @@ std::string reasonNotRecognized(const std::vector<ClassifiedToken>& tokens, std:
     std::string word = tokens[at].text;
     while (!word.empty() && word.back() == ' ') word.pop_back();
     const std::string next = at + 1 < tokens.size() ? tokens[at + 1].text : std::string{};
-    if (isFunctionWord(word) && (word.size() != tokens[at].text.size() || next.starts_with("&(") ||
+    if ((equalsIgnoreAsciiCase(word, "if") || isFunctionName(word)) && (word.size() != tokens[at].text.size() || next.starts_with("&(") ||
                                  next.starts_with("("))) {
         return "a blank before \"(\" makes " + inQuotes(word) + " a word of its own, not a function; write " +
                word + "( with no blank";

@@ -66,7 +66,7 @@ std::string quoteBareWords(const Tokens& tokens) {
         }
         const bool keep =
             fieldCode(token) >= 0 ||
-            isOneOf(token, {"if", "log", "abs", "ceil", "floor", "int", "cos", "sin", "tan", "max", "min"}) ||
+            token == "if" || isFunctionName(token) ||
             (isnumeric(token) && (k == 0 || (tokens[k - 1] != "=" && tokens[k - 1] != "~"))) ||
             isOneOf(token, {"=", "~", "<", ">", "&", "|", "(", ")", "!", " ", "'", ">=", "<=", "!=", "!~", "+",
                             "-", "*", "/", "^", ","}) ||

@@ -104,6 +104,21 @@ int MMlabelToNumber(std::string& label) {
     return fieldcode::unknown;
 }
 
+std::string_view columnName(int code) {
+    const Field* f = findByCode(code);
+    return f != nullptr ? f->column : std::string_view{};
+}
+
+bool isFunctionName(std::string_view word) {
+    static constexpr std::array<std::string_view, 10> kFunctionNames = {
+        "abs", "log", "ceil", "floor", "int", "max", "min", "cos", "sin", "tan",
+    };
+    for (const auto name : kFunctionNames) {
+        if (equalsIgnoreAsciiCase(word, name)) return true;
+    }
+    return false;
+}
+
 bool isScorerNumeric(int code) {
     const Field* f = findByCode(code);
     return f != nullptr && f->kind == Number;

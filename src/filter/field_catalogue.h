@@ -42,6 +42,14 @@ std::span<const Field> fieldCatalogue();
 // leading apostrophe 100, "anyfield" 99, a catalogue label its code, else -1.
 int MMlabelToNumber(std::string& label);
 
+// The column name of a field code ("ID" for 0), empty for codes without a column.
+std::string_view columnName(int code);
+
+// The ten functions the filters pass through to the parser ("abs" ... "tan"),
+// compared without regard to ASCII case. "if" is handled apart: the tokenizer
+// only knows it glued to its "(".
+bool isFunctionName(std::string_view word);
+
 // The scorer's numeric set: ID, the numeric columns and the three ages.
 bool isScorerNumeric(int code);
 // The expansion's numeric set: the scorer's without IDMedia.

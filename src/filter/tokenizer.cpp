@@ -6,6 +6,7 @@
 #include <array>
 #include <optional>
 
+#include "filter/field_catalogue.h"
 #include "filter/passes.h"
 #include "text/toolkit.h"
 
@@ -28,17 +29,6 @@ constexpr std::array kAgeLabels = {
     AgeLabel{"dateaddedage", "dateadded"},
     AgeLabel{"filemodifiedage", "filemodified"},
 };
-
-constexpr std::array<std::string_view, 10> kFunctionNames = {
-    "abs", "log", "ceil", "floor", "int", "max", "min", "cos", "sin", "tan",
-};
-
-bool isFunctionName(std::string_view token) {
-    for (const auto name : kFunctionNames) {
-        if (equalsIgnoreAsciiCase(token, name)) return true;
-    }
-    return false;
-}
 
 std::optional<AgeLabel> ageLabelAt(std::string_view text, std::size_t i) {
     for (const auto& age : kAgeLabels) {

@@ -54,14 +54,6 @@ int idOf(const db::Statement& statement) {
     return id ? atoiField(*id) : 0;
 }
 
-std::string_view columnNameOf(int code) {
-    if (code == fieldcode::id) return "ID";
-    for (const Field& f : fieldCatalogue()) {
-        if (f.code == code) return f.column;
-    }
-    return {};
-}
-
 // Plans compared for the order they walk rows in: whether an index also
 // holds every column needed changes no order, and names ignore case.
 std::vector<std::string> walkOf(std::vector<std::string> plan) {
@@ -91,7 +83,7 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
         if (code <= fieldcode::id || code > fieldcode::maxColumnCode || request.columns.position(code) < 0) continue;
         if (narrow[static_cast<std::size_t>(code)] >= 0) continue;
         sql += ',';
-        sql += columnNameOf(code);
+        sql += columnName(code);
         narrow[static_cast<std::size_t>(code)] = next++;
     }
     sql += " FROM songs WHERE ";
