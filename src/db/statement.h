@@ -43,6 +43,14 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
 };
 
+// The SQLite result codes the run tells apart, so callers need not include sqlite3.h.
+namespace result {
+inline constexpr int ok = 0, error = 1, interrupt = 9, row = 100, done = 101;
+}  // namespace result
+
+// A step failed: anything but OK, ROW and DONE.
+inline bool stepFailed(int code) { return code != result::ok && code != result::row && code != result::done; }
+
 // The table's column names in position order (PRAGMA table_info). `rc`, when
 // given, receives the SQLite result code; a table that does not exist gives
 // no names and SQLITE_OK, as SQLite reports it.

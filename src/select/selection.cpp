@@ -14,12 +14,6 @@
 namespace vantor {
 namespace {
 
-constexpr int kSqliteOk = 0;
-constexpr int kSqliteError = 1;
-constexpr int kSqliteRow = 100;
-constexpr int kSqliteDone = 101;
-constexpr int kSqliteInterrupt = 9;
-
 // Where each field code's column stands in the fetched row, -1 when it was
 // not fetched (or the library lacks it).
 using RowLayout = std::vector<int>;
@@ -100,17 +94,17 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
 // Opens, prepares and steps the selection query once, mapping failures to their codes.
 void startSelection(db::Connection& connection, db::Statement& statement, const SelectionRequest& request,
                     RowLayout& layout, int& firstStep) {
-    if (const int rc = connection.open(request.dbPath); rc != kSqliteOk) {
+    if (const int rc = connection.open(request.dbPath); rc != db::result::ok) {
         throw RunError(4500 + rc, "cannot open the library " + request.dbPath + ": " + connection.errorMessage());
     }
     const std::string sql = chooseSelectionSql(connection, request, layout);
-    if (const int rc = statement.prepare(connection, sql); rc != kSqliteOk) {
+    if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
         const std::string why = connection.errorMessage() + " in: " + sql;
-        if (rc == kSqliteError) throw RunError(code::queryFilter, "the query filter was refused: " + why);
+        if (rc == db::result::error) throw RunError(code::queryFilter, "the query filter was refused: " + why);
         throw RunError(5000 + rc, "the selection query could not be prepared: " + why);
     }
     firstStep = statement.step();
-    if (firstStep != kSqliteOk && firstStep != kSqliteRow && firstStep != kSqliteDone) {
+    if (db::stepFailed(firstStep)) {
         throw RunError(6000 + firstStep,
                        "the selection query failed: " + connection.errorMessage() + " in: " + sql);
     }
@@ -119,7 +113,7 @@ void startSelection(db::Connection& connection, db::Statement& statement, const 
 // Other failures after the first row end a row loop quietly, but a statement
 // stopped by the time limit must not pass its rows so far off as the result.
 void failIfInterrupted(int step, int base, const char* query) {
-    if (step != kSqliteInterrupt) return;
+    if (step != db::result::interrupt) return;
     throw RunError(base + step, std::string(query) + " was interrupted after the time limit of " +
                                     std::to_string(db::timeLimit().count() / 1000) + " s");
 }
@@ -128,7 +122,7 @@ std::vector<int> selectByProbability(db::Statement& statement, int step, const S
                                      const RowLayout& layout, RandomSource& rng) {
     std::vector<int> ids;
     const StatementRow row(statement, layout);
-    for (; step == kSqliteRow; step = statement.step()) {
+    for (; step == db::result::row; step = statement.step()) {
         if (request.score) {
             const double score = request.score(row);
             // The draw comes after the score, once per row; NaN never passes.
@@ -148,7 +142,7 @@ std::vector<pick> collectCandidates(db::Statement& statement, int step, const Se
     // a doubling that briefly holds twice the records.
     picks.reserve(static_cast<std::size_t>(std::max(request.librarySize, 0)));
     const StatementRow row(statement, layout);
-    for (; step == kSqliteRow; step = statement.step()) {
+    for (; step == db::result::row; step = statement.step()) {
         pick p{idOf(statement), 0.0};
         if (request.score) p.score = request.score(row);
         picks.push_back(p);
@@ -173,8 +167,8 @@ bool startsWithOrderBy(std::string_view sql) {
 // along an ascending index): the bytecode then starts at the last entry.
 bool walksBackwards(db::Connection& connection, const std::string& sql) {
     db::Statement explain;
-    if (explain.prepare(connection, "EXPLAIN " + sql) != kSqliteOk) return false;
-    while (explain.step() == kSqliteRow) {
+    if (explain.prepare(connection, "EXPLAIN " + sql) != db::result::ok) return false;
+    while (explain.step() == db::result::row) {
         const auto opcode = explain.text(1);
         if (opcode && (*opcode == "Last" || *opcode == "Prev")) return true;
     }
@@ -194,9 +188,9 @@ std::string lookupInIndexOrder(db::Connection& connection, const std::string& li
     if (contains(lowercased(sortFilter), "limit")) return {};
     const bool backwards = walksBackwards(connection, like);
     db::Statement info;
-    if (info.prepare(connection, "PRAGMA index_xinfo(\"" + index + "\")") != kSqliteOk) return {};
+    if (info.prepare(connection, "PRAGMA index_xinfo(\"" + index + "\")") != db::result::ok) return {};
     std::string order;
-    while (info.step() == kSqliteRow) {
+    while (info.step() == db::result::row) {
         if (info.columnInt(5) != 1) continue;  // the row key and other auxiliary columns
         const auto name = info.text(2);
         const auto collation = info.text(4);
@@ -279,16 +273,16 @@ namespace {
 // draws repeat, the query returns fewer rows and the tail keeps its draws.
 void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
     db::Connection connection;
-    if (const int rc = connection.open(request.dbPath); rc != kSqliteOk) {
+    if (const int rc = connection.open(request.dbPath); rc != db::result::ok) {
         throw RunError(8500 + rc,
                        "cannot open the library " + request.dbPath + " for sorting: " + connection.errorMessage());
     }
     db::Statement statement;
     // The sort filter already passed the count connection's test query.
-    if (statement.prepare(connection, chooseSortQuery(connection, ids, request)) != kSqliteOk) return;
+    if (statement.prepare(connection, chooseSortQuery(connection, ids, request)) != db::result::ok) return;
     std::size_t i = 0;
-    int step = kSqliteRow;
-    while (i < ids.size() && (step = statement.step()) == kSqliteRow) ids[i++] = idOf(statement);
+    int step = db::result::row;
+    while (i < ids.size() && (step = statement.step()) == db::result::row) ids[i++] = idOf(statement);
     failIfInterrupted(step, 8500, "the sort query");
 }
 
