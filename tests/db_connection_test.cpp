@@ -3,15 +3,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "db/connection.h"
+#include "db/library_file.h"
 #include "db/statement.h"
 #include "db_test_support.h"
 #include "support/files.h"
 
 using namespace vantor;
 using vantor::testing::ScratchDir;
+using vantor::testing::ScopedTmpdir;
 using vantor::testing::Writer;
 
 namespace {
@@ -26,7 +31,7 @@ void makeCommittedLibrary(const std::string& path) {
 
 // A writer in another process that dies inside a transaction once told to.
 // Its cache is so small that changed pages spill into the file before it
-// dies, leaving a hot journal that must be rolled back before anyone reads.
+// dies, leaving a hot journal that SQLite must play back before anyone reads.
 class CrashingWriter {
 public:
     explicit CrashingWriter(const std::string& path) {
@@ -113,41 +118,160 @@ TEST_F(DbLibrary, MovedConnectionKeepsWorking) {
     expectCommittedState(st);
 }
 
-TEST_F(DbLibrary, PrepareRollsBackJournalOfDeadWriter) {
+// A crashed writer's library read through a run's LibraryFile: the reads see
+// the last committed state, from a recovered copy in a private folder under
+// TMPDIR, while the library and its journal stay byte for byte as they were.
+class DbHotJournal : public DbLibrary {
+protected:
+    void SetUp() override {
+        DbLibrary::SetUp();
+        std::filesystem::create_directories(scratch);
+    }
+    void expectUntouched() const {
+        EXPECT_TRUE(readWholeFile(path) == libraryBefore) << "the library changed";
+        EXPECT_TRUE(readWholeFile(path + "-journal") == journalBefore) << "the journal changed";
+        EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    }
+    void keepBytes() {
+        ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
+        libraryBefore = readWholeFile(path).value();
+        journalBefore = readWholeFile(path + "-journal").value();
+    }
+    bool scratchIsEmpty() const { return std::filesystem::is_empty(scratch); }
+
+    const std::string scratch = dir.file("tmp");
+    ScopedTmpdir tmpdir{scratch};
+    std::string libraryBefore, journalBefore;
+};
+
+TEST_F(DbHotJournal, PrepareMovesOntoARecoveredCopy) {
     CrashingWriter writer(path);
     ASSERT_EQ(writer.crash(), 0);
-    ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
+    keepBytes();
 
-    // Without recovery a read-only reader is refused: the fixture really left a hot journal.
-    sqlite3* plain = nullptr;
-    sqlite3_open_v2(path.c_str(), &plain, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* raw = nullptr;
-    EXPECT_EQ(sqlite3_prepare_v2(plain, kStateQuery, -1, &raw, nullptr), SQLITE_READONLY);
-    EXPECT_EQ(sqlite3_extended_errcode(plain), SQLITE_READONLY_ROLLBACK);
-    sqlite3_finalize(raw);
-    sqlite3_close(plain);
+    // A connection of no run may not recover: it is refused, as SQLite refuses any reader.
+    {
+        db::Connection plain;
+        ASSERT_EQ(plain.open(path), SQLITE_OK);
+        db::Statement st;
+        EXPECT_EQ(st.prepare(plain, kStateQuery), SQLITE_READONLY);
+        EXPECT_EQ(sqlite3_extended_errcode(plain.handle()), SQLITE_READONLY_ROLLBACK);
+    }
+    {
+        db::LibraryFile library(path);
+        db::Connection c;
+        ASSERT_EQ(c.open(library), SQLITE_OK);
+        db::Statement st;
+        ASSERT_EQ(st.prepare(c, kStateQuery), SQLITE_OK) << c.errorMessage();
+        expectCommittedState(st);
+        EXPECT_NE(library.readPath(), library.path());
+        EXPECT_EQ(std::filesystem::path(library.readPath()).parent_path().parent_path(),
+                  std::filesystem::canonical(scratch));
 
-    db::Connection c;
-    ASSERT_EQ(c.open(path), SQLITE_OK);
-    db::Statement st;
-    ASSERT_EQ(st.prepare(c, kStateQuery), SQLITE_OK) << c.errorMessage();
-    expectCommittedState(st);
-    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+        // A later connection of the run opens the copy straight away.
+        db::Connection later;
+        ASSERT_EQ(later.open(library), SQLITE_OK);
+        EXPECT_EQ(std::string(sqlite3_db_filename(later.handle(), "main")), library.readPath());
+        db::Statement again;
+        ASSERT_EQ(again.prepare(later, kStateQuery), SQLITE_OK);
+        expectCommittedState(again);
+        expectUntouched();
+    }
+    EXPECT_TRUE(scratchIsEmpty()) << "the private copy outlived its run";
+    expectUntouched();
 }
 
-TEST_F(DbLibrary, StepRollsBackJournalOfDeadWriter) {
+TEST_F(DbHotJournal, FirstStepMovesOntoARecoveredCopy) {
     CrashingWriter writer(path);
-
+    db::LibraryFile library(path);
     db::Connection c;
-    ASSERT_EQ(c.open(path), SQLITE_OK);
+    ASSERT_EQ(c.open(library), SQLITE_OK);
     db::Statement st;
     // The schema is read now, so after the crash only the step touches the file.
     ASSERT_EQ(st.prepare(c, kStateQuery), SQLITE_OK);
     ASSERT_EQ(writer.crash(), 0);
-    ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
+    keepBytes();
 
     expectCommittedState(st);
-    EXPECT_FALSE(std::filesystem::exists(path + "-journal"));
+    EXPECT_EQ(st.step(), SQLITE_DONE);
+    EXPECT_NE(library.readPath(), library.path());
+    expectUntouched();
+}
+
+TEST_F(DbHotJournal, CopyThatCannotBeMadeIsRefusedOncePerRun) {
+    CrashingWriter writer(path);
+    ASSERT_EQ(writer.crash(), 0);
+    keepBytes();
+
+    db::LibraryFile library(path);
+    {
+        ScopedTmpdir nowhere(dir.file("no-such-folder"));
+        db::Connection c;
+        ASSERT_EQ(c.open(library), SQLITE_OK);
+        db::Statement st;
+        EXPECT_EQ(st.prepare(c, kStateQuery), SQLITE_READONLY);
+        EXPECT_NE(c.errorMessage().find("no private copy could be recovered"), std::string::npos) << c.errorMessage();
+        EXPECT_NE(library.failure().find("no private folder"), std::string::npos) << library.failure();
+    }
+    // The run does not try again, even where it now could.
+    db::Connection later;
+    ASSERT_EQ(later.open(library), SQLITE_OK);
+    db::Statement st;
+    EXPECT_EQ(st.prepare(later, kStateQuery), SQLITE_READONLY);
+    EXPECT_EQ(library.readPath(), library.path());
+    expectUntouched();
+
+    // The next run does.
+    db::LibraryFile nextRun(path);
+    db::Connection c;
+    ASSERT_EQ(c.open(nextRun), SQLITE_OK);
+    db::Statement next;
+    ASSERT_EQ(next.prepare(c, kStateQuery), SQLITE_OK) << c.errorMessage();
+    expectCommittedState(next);
+    expectUntouched();
+}
+
+// Ends a journal as SQLite does when its transaction spans several
+// databases: the name of the super-journal that ties them together, its
+// length and checksum, and the journal magic.
+void appendSuperJournalName(const std::string& journal, const std::string& super) {
+    std::string tail(4, '\0');  // the page number SQLite puts first; never read back
+    tail += super;
+    auto put32 = [&tail](std::uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) tail += static_cast<char>((v >> shift) & 0xFF);
+    };
+    std::uint32_t sum = 0;
+    for (const char c : super) sum += static_cast<std::uint32_t>(static_cast<signed char>(c));
+    put32(static_cast<std::uint32_t>(super.size()));
+    put32(sum);
+    tail += std::string("\xd9\xd5\x05\xf9\x20\xa1\x63\xd7", 8);
+    std::FILE* f = std::fopen(journal.c_str(), "ab");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(std::fwrite(tail.data(), 1, tail.size(), f), tail.size());
+    std::fclose(f);
+}
+
+// A super-journal that no journal refers to any more is one SQLite removes
+// after playing a journal back. The recovery may act on the copy only: the
+// super-journal, wherever it is, stays.
+TEST_F(DbHotJournal, RecoveryRemovesNothingOutsideItsFolder) {
+    CrashingWriter writer(path);
+    ASSERT_EQ(writer.crash(), 0);
+    const std::string super = dir.file("lib.db-mj0123ABCD");
+    // It lists one journal, long gone: stale. (An empty one would count as absent.)
+    std::ofstream(super, std::ios::binary) << dir.file("gone.db-journal") << '\0';
+    appendSuperJournalName(path + "-journal", super);
+    keepBytes();
+    {
+        db::LibraryFile library(path);
+        db::Connection c;
+        ASSERT_EQ(c.open(library), SQLITE_OK);
+        db::Statement st;
+        ASSERT_EQ(st.prepare(c, kStateQuery), SQLITE_OK) << c.errorMessage();
+        expectCommittedState(st);
+    }
+    EXPECT_TRUE(std::filesystem::exists(super));
+    expectUntouched();
 }
 
 TEST_F(DbLibrary, ColumnsAndNulls) {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <sqlite3.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +35,28 @@ public:
 
 private:
     std::filesystem::path path_;
+};
+
+// Points the system's temporary folder (TMPDIR) somewhere else while it
+// lives, for this process and the children it starts.
+class ScopedTmpdir {
+public:
+    explicit ScopedTmpdir(const std::string& folder) {
+        if (const char* old = ::getenv("TMPDIR")) old_ = old;
+        ::setenv("TMPDIR", folder.c_str(), 1);
+    }
+    ~ScopedTmpdir() {
+        if (old_) {
+            ::setenv("TMPDIR", old_->c_str(), 1);
+        } else {
+            ::unsetenv("TMPDIR");
+        }
+    }
+    ScopedTmpdir(const ScopedTmpdir&) = delete;
+    ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
+
+private:
+    std::optional<std::string> old_;
 };
 
 // A read-write connection that may create the file, with the collation stand-ins.

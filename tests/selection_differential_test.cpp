@@ -13,6 +13,7 @@
 
 #include "cli/filter_rewrites.h"
 #include "db/connection.h"
+#include "db/library_file.h"
 #include "db/statement.h"
 #include "demolib/demolib.h"
 #include "filter/expansion.h"
@@ -81,7 +82,8 @@ Library openInfo(const std::string& path) {
 std::vector<int> select(const Library& lib, const std::string& condition, const std::string& math, int mode,
                         int count, bool removeRepeats, const std::string& sortFilter, bool reference) {
     SelectionRequest request;
-    request.dbPath = lib.path;
+    db::LibraryFile file(lib.path);
+    request.library = &file;
     request.condition = condition + sortFilter;
     request.sortFilter = sortFilter;
     request.mode = mode;
@@ -201,7 +203,6 @@ TEST(SelectionDifferential, SortQueryThroughTheKeyReturnsTheLikeRows) {
     };
     for (const Case& c : cases) {
         SelectionRequest request;
-        request.dbPath = path;
         request.sortFilter = c.sort;
         const std::string chosen = chooseSortQuery(connection, draws, request);
         const std::string like = buildSortQuery(draws, c.sort);

@@ -1,6 +1,7 @@
 // The selection stage on a real fixture library, with scripted draws.
 #include <gtest/gtest.h>
 
+#include "db/library_file.h"
 #include "fixture_library.h"
 #include "harness.h"
 #include "report/run_error.h"
@@ -17,7 +18,8 @@ TEST(SortQuery, ListsTheDrawsAsOneLikePattern) {
 TEST(Selection, SortQueryKeepsTheStaleTailOfRepeatedDraws) {
     TempDir dir;
     SelectionRequest request;
-    request.dbPath = makeLibrary(dir.path(), demo::Layout::Classic);
+    db::LibraryFile library(makeLibrary(dir.path(), demo::Layout::Classic));
+    request.library = &library;
     request.condition = "genre LIKE 'rock'";  // 12, 13, 16, 17
     request.mode = 1;
     request.songCount = 4;
@@ -34,7 +36,8 @@ TEST(Selection, SortQueryKeepsTheStaleTailOfRepeatedDraws) {
 TEST(Selection, ConnectionFailuresCarryTheirCodes) {
     TempDir dir;
     SelectionRequest request;
-    request.dbPath = (dir / "missing.db").string();
+    db::LibraryFile missing((dir / "missing.db").string());
+    request.library = &missing;
     request.condition = "1";
     ScriptedSource draws({0});
     try {
@@ -43,7 +46,8 @@ TEST(Selection, ConnectionFailuresCarryTheirCodes) {
     } catch (const RunError& e) {
         EXPECT_EQ(e.code(), 4514);
     }
-    request.dbPath = makeLibrary(dir.path(), demo::Layout::Classic);
+    db::LibraryFile library(makeLibrary(dir.path(), demo::Layout::Classic));
+    request.library = &library;
     request.condition = "year>fast";
     try {
         runSelection(request, draws);

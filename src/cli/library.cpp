@@ -4,14 +4,16 @@
 #include <filesystem>
 
 #include "db/connection.h"
+#include "db/library_file.h"
 #include "db/statement.h"
 #include "report/run_error.h"
 
 namespace vantor {
 
-LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSortFilter) {
+LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter) {
+    const std::string& dbPath = library.path();
     db::Connection connection;
-    if (const int rc = connection.open(dbPath); rc != db::result::ok) {
+    if (const int rc = connection.open(library); rc != db::result::ok) {
         std::error_code ec;
         const char* folder = std::filesystem::is_directory(dbPath, ec) ? " (it is a folder, not a library file)" : "";
         throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage() + folder);
@@ -42,9 +44,10 @@ LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSor
     return info;
 }
 
-std::string readDayNumberText(const std::string& dbPath) {
+std::string readDayNumberText(db::LibraryFile& library) {
+    const std::string& dbPath = library.path();
     db::Connection connection;
-    if (const int rc = connection.open(dbPath); rc != db::result::ok) {
+    if (const int rc = connection.open(library); rc != db::result::ok) {
         throw RunError(2500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
     }
     const std::string sql = "select JulianDay('now','localtime')-2415018.5";

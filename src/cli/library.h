@@ -9,15 +9,19 @@
 
 namespace vantor {
 
+namespace db {
+class LibraryFile;
+}
+
 struct LibraryInfo {
     int size = 0;           // rows in the songs table
     ColumnMap columns;      // where this library keeps each catalogue column
 };
 
 // Throws RunError: 500/1500/2000 + SQLite's code, or 5 for a refused sort filter.
-LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSortFilter);
+LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter);
 
 // Today as a day number since 1899-12-30, in its "%f" text. Throws RunError 2500/3000/4000 + code.
-std::string readDayNumberText(const std::string& dbPath);
+std::string readDayNumberText(db::LibraryFile& library);
 
 }  // namespace vantor

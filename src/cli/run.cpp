@@ -9,6 +9,7 @@
 #include "cli/arguments.h"
 #include "cli/filter_rewrites.h"
 #include "cli/library.h"
+#include "db/library_file.h"
 #include "filter/query_sql.h"
 #include "filter/tokenizer.h"
 #include "report/result_file.h"
@@ -43,8 +44,11 @@ std::vector<int> selectFromLibrary(const Arguments& args, const FilterStages& fi
 
     env.rng.seed(env.now());
 
-    const LibraryInfo library = readLibraryInfo(args.dbPath, sortSql);
-    const std::string today = readDayNumberText(args.dbPath);
+    // Every connection of the run finds its file through this; a private
+    // copy it may make goes with it, whatever way the run ends.
+    db::LibraryFile libraryFile(args.dbPath);
+    const LibraryInfo library = readLibraryInfo(libraryFile, sortSql);
+    const std::string today = readDayNumberText(libraryFile);
     const bool mathIsOne = math == "1";
 
     const std::string condition = query2sql2(expandedQuery, today, anyfieldSql(library.columns));
@@ -55,7 +59,7 @@ std::vector<int> selectFromLibrary(const Arguments& args, const FilterStages& fi
     auto scorer = std::make_shared<MathFilter>(tokens);  // classifies now: unknown names end the run here
 
     SelectionRequest request;
-    request.dbPath = args.dbPath;
+    request.library = &libraryFile;
     request.condition = condition;
     request.sortFilter = sortSql;
     request.mode = args.mode;

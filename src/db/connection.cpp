@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "db/collation.h"
+#include "db/hot_journal.h"
+#include "db/library_file.h"
 
 namespace vantor::db {
 namespace {
@@ -30,23 +32,34 @@ std::chrono::milliseconds timeLimit() { return gTimeLimit; }
 Connection::~Connection() { close(); }
 
 Connection::Connection(Connection&& other) noexcept
-    : db_(std::exchange(other.db_, nullptr)), path_(std::move(other.path_)), deadline_(std::move(other.deadline_)) {}
+    : db_(std::exchange(other.db_, nullptr)),
+      path_(std::move(other.path_)),
+      library_(std::exchange(other.library_, nullptr)),
+      deadline_(std::move(other.deadline_)) {}
 
 Connection& Connection::operator=(Connection&& other) noexcept {
     if (this != &other) {
         close();
         db_ = std::exchange(other.db_, nullptr);
         path_ = std::move(other.path_);
+        library_ = std::exchange(other.library_, nullptr);
         deadline_ = std::move(other.deadline_);
     }
     return *this;
 }
 
 int Connection::open(const std::string& path) {
+    library_ = nullptr;
     path_ = path;
     deadline_ = std::make_unique<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now() + gTimeLimit);
     // No SQLITE_OPEN_CREATE: a mistyped path must not leave an empty library behind.
     return openWith(path, SQLITE_OPEN_READONLY);
+}
+
+int Connection::open(LibraryFile& library) {
+    const int rc = open(library.readPath());
+    library_ = &library;
+    return rc;
 }
 
 int Connection::openWith(const std::string& name, int flags) {
@@ -87,7 +100,23 @@ bool Connection::reopenedImmutable(int rc) {
     return openWith(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI) == SQLITE_OK;
 }
 
+bool Connection::reopenedOnRecoveredCopy(int rc) {
+    if (library_ == nullptr || !refusedForHotJournal(db_, rc)) return false;
+    // The names SQLite resolved: the journal it found hot is the one to copy.
+    const char* file = sqlite3_db_filename(db_, "main");
+    if (file == nullptr || *file == '\0') return false;
+    if (!library_->recover(file, sqlite3_filename_journal(file))) return false;
+    path_ = library_->readPath();
+    return openWith(path_, SQLITE_OPEN_READONLY) == SQLITE_OK;
+}
+
 std::string Connection::errorMessage() const {
+    // SQLite's own words here ("attempt to write a readonly database") would mislead.
+    if (library_ != nullptr && !library_->failure().empty() &&
+        sqlite3_extended_errcode(db_) == SQLITE_READONLY_ROLLBACK) {
+        return "a writer that did not finish left a hot journal beside the library, and no private copy could be"
+               " recovered from them: " + library_->failure();
+    }
     std::string message = sqlite3_errmsg(db_);
     if (sqlite3_errcode(db_) == SQLITE_INTERRUPT && ranOutOfTime(deadline_.get())) {
         message += " after the time limit of " + std::to_string(gTimeLimit.count() / 1000) + " s";

@@ -13,6 +13,8 @@ struct sqlite3;
 
 namespace vantor::db {
 
+class LibraryFile;
+
 class Connection {
 public:
     Connection() = default;
@@ -27,6 +29,11 @@ public:
     // is kept so errorMessage() can say why.
     int open(const std::string& path);
 
+    // Opens the run's library the same way: its recovered copy once the run
+    // has one, else the library itself, which may then meet a hot journal
+    // (see reopenedOnRecoveredCopy).
+    int open(LibraryFile& library);
+
     sqlite3* handle() const noexcept { return db_; }
 
     // When `rc` from a first read means "WAL library, but its shared-memory
@@ -35,6 +42,14 @@ public:
     // every commit. Reopens it as immutable (no locks, no side files) and
     // returns true so the caller retries once. Otherwise false.
     bool reopenedImmutable(int rc);
+
+    // When `rc` from a read means "hot journal, and you are read-only" and
+    // this connection was opened on a run's library, has the run's recovered
+    // copy made (at most once per run), reopens on it and returns true so the
+    // caller retries once; statements prepared before stay on the old handle
+    // and must be prepared again. Otherwise false: no library, or no copy
+    // could be made or checked (errorMessage() then says why).
+    bool reopenedOnRecoveredCopy(int rc);
 
     // sqlite3_errmsg of the last call on this connection, for diagnostics.
     std::string errorMessage() const;
@@ -46,6 +61,7 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string path_;
+    LibraryFile* library_ = nullptr;
     // On the heap so the progress handler's pointer survives a move.
     std::unique_ptr<std::chrono::steady_clock::time_point> deadline_;
 };

@@ -5,27 +5,33 @@
 #include <utility>
 
 #include "db/connection.h"
-#include "db/hot_journal.h"
 
 namespace vantor::db {
 
 Statement::~Statement() { finalize(); }
 
-Statement::Statement(Statement&& other) noexcept : stmt_(std::exchange(other.stmt_, nullptr)) {}
+Statement::Statement(Statement&& other) noexcept
+    : stmt_(std::exchange(other.stmt_, nullptr)),
+      connection_(std::exchange(other.connection_, nullptr)),
+      delivered_(other.delivered_) {}
 
 Statement& Statement::operator=(Statement&& other) noexcept {
     if (this != &other) {
         finalize();
         stmt_ = std::exchange(other.stmt_, nullptr);
+        connection_ = std::exchange(other.connection_, nullptr);
+        delivered_ = other.delivered_;
     }
     return *this;
 }
 
 int Statement::prepare(Connection& db, const std::string& sql) {
     finalize();
+    connection_ = &db;
+    delivered_ = false;
     // Length -1 and no tail: the first statement is all that is ever run.
     int rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr);
-    if (rolledBackHotJournal(db.handle(), rc) || db.reopenedImmutable(rc)) {
+    if (db.reopenedOnRecoveredCopy(rc) || db.reopenedImmutable(rc)) {
         finalize();
         rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr);
     }
@@ -36,10 +42,14 @@ int Statement::step() {
     // An empty text prepares to no statement at all; stepping it is a misuse.
     if (stmt_ == nullptr) return SQLITE_MISUSE;
     int rc = sqlite3_step(stmt_);
-    if (rolledBackHotJournal(sqlite3_db_handle(stmt_), rc)) {
-        sqlite3_reset(stmt_);
-        rc = sqlite3_step(stmt_);
+    if (!delivered_ && connection_->reopenedOnRecoveredCopy(rc)) {
+        // The statement belongs to the handle just left: prepare it anew on the copy.
+        const std::string sql = sqlite3_sql(stmt_);
+        finalize();
+        rc = sqlite3_prepare_v2(connection_->handle(), sql.c_str(), -1, &stmt_, nullptr);
+        if (rc == SQLITE_OK) rc = stmt_ != nullptr ? sqlite3_step(stmt_) : SQLITE_MISUSE;
     }
+    if (rc == SQLITE_ROW) delivered_ = true;
     return rc;
 }
 

@@ -26,7 +26,9 @@ public:
     // sqlite3_prepare_v2 over the whole text. Returns the SQLite result code.
     int prepare(Connection& db, const std::string& sql);
 
-    // The SQLite result code (SQLITE_ROW, SQLITE_DONE or an error).
+    // The SQLite result code (SQLITE_ROW, SQLITE_DONE or an error). Until a
+    // row has come, a hot journal moves the connection onto the run's
+    // recovered copy and the statement runs again there, once.
     int step();
 
     // The column's text, valid until the next step; nullopt for NULL.
@@ -41,6 +43,10 @@ private:
     void finalize() noexcept;
 
     sqlite3_stmt* stmt_ = nullptr;
+    // The connection it was prepared on, which must neither move nor go
+    // while the statement lives.
+    Connection* connection_ = nullptr;
+    bool delivered_ = false;  // a row has come: running again would repeat rows
 };
 
 // The SQLite result codes the run tells apart, so callers need not include sqlite3.h.

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "db/connection.h"
+#include "db/library_file.h"
 #include "db/query_plan.h"
 #include "db/statement.h"
 #include "report/run_error.h"
@@ -94,8 +95,9 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
 // Opens, prepares and steps the selection query once, mapping failures to their codes.
 void startSelection(db::Connection& connection, db::Statement& statement, const SelectionRequest& request,
                     RowLayout& layout, int& firstStep) {
-    if (const int rc = connection.open(request.dbPath); rc != db::result::ok) {
-        throw RunError(4500 + rc, "cannot open the library " + request.dbPath + ": " + connection.errorMessage());
+    if (const int rc = connection.open(*request.library); rc != db::result::ok) {
+        throw RunError(4500 + rc,
+                       "cannot open the library " + request.library->path() + ": " + connection.errorMessage());
     }
     const std::string sql = chooseSelectionSql(connection, request, layout);
     if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
@@ -273,9 +275,9 @@ namespace {
 // draws repeat, the query returns fewer rows and the tail keeps its draws.
 void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
     db::Connection connection;
-    if (const int rc = connection.open(request.dbPath); rc != db::result::ok) {
-        throw RunError(8500 + rc,
-                       "cannot open the library " + request.dbPath + " for sorting: " + connection.errorMessage());
+    if (const int rc = connection.open(*request.library); rc != db::result::ok) {
+        throw RunError(8500 + rc, "cannot open the library " + request.library->path() +
+                                      " for sorting: " + connection.errorMessage());
     }
     db::Statement statement;
     // The sort filter already passed the count connection's test query.

@@ -16,10 +16,11 @@ namespace vantor {
 
 namespace db {
 class Connection;
+class LibraryFile;
 }
 
 struct SelectionRequest {
-    std::string dbPath;
+    db::LibraryFile* library = nullptr;  // the run's, which outlives the selection
     std::string condition;     // the translated query filter, the sort filter at its end
     std::string sortFilter;    // as appended to SQL (leading blank already ensured), "" for none
     int mode = 0;
