@@ -252,6 +252,43 @@ TEST(HostileInput, EndlessQueryStopsAtTheTimeLimit) {
     vantor::db::setTimeLimit(limit);
 }
 
+// A step that fails after rows came back ends the run like a first step does,
+// and a failure is blamed on what caused it. Over the three songs, rows 11
+// and 12 pass before 13 meets the failure.
+TEST(HostileInput, FailedStepsAreNeverPassedOffAsTheResult) {
+    TempDir dir;
+    const std::string lib = threeSongLibrary(dir.path());
+    const std::string overflow = "abs(ID-ID-9223372036854775807-1)";  // SQLite's "integer overflow"
+    const std::string longWord(50001, 'x');                             // one byte over SQLite's LIKE limit
+    struct Case {
+        const char* label;
+        std::string query, sort, mode, count;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"the selection query, after two rows", "id>0", "AND (ID<13 OR " + overflow + ")", "0", "3",
+         kDatabaseMessage + "6001"},
+        {"with scoring, after two rows", "id>0", "AND (ID<13 OR " + overflow + ")", "2", "3",
+         kDatabaseMessage + "6001"},
+        {"a search word over the LIKE limit, at the first row", "artist='" + longWord + "'", "", "0", "3",
+         "ERROR: Please edit Query Filter"},
+        {"a search word over the LIKE limit, after two rows", "id<13 or artist='" + longWord + "'", "", "0", "3",
+         "ERROR: Please edit Query Filter"},
+        {"a LIKE pattern over the limit in the sort filter", "id<13", "OR artist LIKE '" + longWord + "'", "0", "3",
+         "ERROR: Please edit Sort Field Filter."},
+        // The selection query passes every row on its first condition; the
+        // sort query meets the overflow on the two songs that were not drawn.
+        {"the sort query", "id>0", "OR " + overflow + " ORDER BY Year", "1", "1", kDatabaseMessage + "8501"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Outcome o = runVantor(dir, {lib, c.query, c.sort, c.mode == "2" ? "playcounter" : "1", c.mode,
+                                          c.count, "0"});
+        EXPECT_EQ(o.status, 0);
+        EXPECT_EQ(o.result, c.expected) << o.err.substr(0, 300);
+    }
+}
+
 TEST(HostileInput, LibrariesThatCannotBeRead) {
     TempDir dir;
     fs::create_directories(dir / "folder.db");

@@ -20,9 +20,13 @@ LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSor
         // Only tests that SQLite accepts the sort filter; never stepped.
         const std::string test = "SELECT ID FROM songs WHERE ID>0" + sqlSortFilter;
         db::Statement statement;
-        if (statement.prepare(connection, test) != db::result::ok) {
+        // Only SQLite's generic error means the text was refused; a busy or
+        // damaged library is no fault of the sort filter.
+        if (const int rc = statement.prepare(connection, test); rc == db::result::error) {
             throw RunError(code::sortFilter,
                            "the sort filter was refused: " + connection.errorMessage() + " in: " + test);
+        } else if (rc != db::result::ok) {
+            throw RunError(1500 + rc, "cannot test the sort filter: " + connection.errorMessage() + " in: " + test);
         }
     }
     LibraryInfo info;

@@ -81,4 +81,14 @@ std::vector<std::string> tableColumnNames(Connection& db, const std::string& tab
     return names;
 }
 
+bool likePatternTooLong(const Connection& db, int rc) {
+    // SQLite reports it as its generic error; only the message tells it apart.
+    return rc == SQLITE_ERROR && db.handle() != nullptr &&
+           std::string_view(sqlite3_errmsg(db.handle())) == "LIKE or GLOB pattern too complex";
+}
+
+int likePatternLimit(const Connection& db) {
+    return db.handle() != nullptr ? sqlite3_limit(db.handle(), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 0;
+}
+
 }  // namespace vantor::db

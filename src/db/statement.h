@@ -51,6 +51,13 @@ inline constexpr int ok = 0, error = 1, interrupt = 9, row = 100, done = 101;
 // A step failed: anything but OK, ROW and DONE.
 inline bool stepFailed(int code) { return code != result::ok && code != result::row && code != result::done; }
 
+// Whether `rc`, just returned on this connection, is SQLite refusing a LIKE or
+// GLOB pattern longer than its limit: a fault of the text, not of the library.
+bool likePatternTooLong(const Connection& db, int rc);
+
+// The longest LIKE or GLOB pattern this connection accepts, in bytes.
+int likePatternLimit(const Connection& db);
+
 // The table's column names in position order (PRAGMA table_info). `rc`, when
 // given, receives the SQLite result code; a table that does not exist gives
 // no names and SQLITE_OK, as SQLite reports it.

@@ -91,63 +91,80 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
     return sql;
 }
 
-// Opens, prepares and steps the selection query once, mapping failures to their codes.
-void startSelection(db::Connection& connection, db::Statement& statement, const SelectionRequest& request,
-                    RowLayout& layout, int& firstStep) {
-    if (const int rc = connection.open(request.dbPath); rc != db::result::ok) {
-        throw RunError(4500 + rc, "cannot open the library " + request.dbPath + ": " + connection.errorMessage());
+// The code a failed step of the selection query ends the run with. A LIKE
+// pattern over SQLite's limit can only come from a search word the user
+// typed: the query filter's, unless the sort filter alone is long enough to
+// hold one (it is appended to the same statement).
+int selectionStepCode(const db::Connection& connection, int step, const SelectionRequest& request) {
+    if (!db::likePatternTooLong(connection, step)) return 6000 + step;
+    const auto limit = static_cast<std::size_t>(std::max(db::likePatternLimit(connection), 0));
+    return request.sortFilter.size() > limit ? code::sortFilter : code::queryFilter;
+}
+
+// Every step is tested, not only the first: rows read before a failure
+// (a busy or damaged page, the time limit) are no answer.
+void checkSelectionStep(const db::Connection& connection, int step, const std::string& sql,
+                        const SelectionRequest& request) {
+    if (!db::stepFailed(step)) return;
+    throw RunError(selectionStepCode(connection, step, request),
+                   "the selection query failed: " + connection.errorMessage() + " in: " + sql);
+}
+
+// The selection query while its rows are read.
+struct SelectionQuery {
+    db::Connection connection;
+    db::Statement statement;
+    std::string sql;
+    RowLayout layout;
+    int step = 0;  // the last step's result
+
+    void next(const SelectionRequest& request) {
+        step = statement.step();
+        checkSelectionStep(connection, step, sql, request);
     }
-    const std::string sql = chooseSelectionSql(connection, request, layout);
-    if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
-        const std::string why = connection.errorMessage() + " in: " + sql;
+};
+
+// Opens, prepares and steps the selection query once, mapping failures to their codes.
+void startSelection(SelectionQuery& query, const SelectionRequest& request) {
+    if (const int rc = query.connection.open(request.dbPath); rc != db::result::ok) {
+        throw RunError(4500 + rc,
+                       "cannot open the library " + request.dbPath + ": " + query.connection.errorMessage());
+    }
+    query.sql = chooseSelectionSql(query.connection, request, query.layout);
+    if (const int rc = query.statement.prepare(query.connection, query.sql); rc != db::result::ok) {
+        const std::string why = query.connection.errorMessage() + " in: " + query.sql;
         if (rc == db::result::error) throw RunError(code::queryFilter, "the query filter was refused: " + why);
         throw RunError(5000 + rc, "the selection query could not be prepared: " + why);
     }
-    firstStep = statement.step();
-    if (db::stepFailed(firstStep)) {
-        throw RunError(6000 + firstStep,
-                       "the selection query failed: " + connection.errorMessage() + " in: " + sql);
-    }
+    query.next(request);
 }
 
-// Other failures after the first row end a row loop quietly, but a statement
-// stopped by the time limit must not pass its rows so far off as the result.
-void failIfInterrupted(int step, int base, const char* query) {
-    if (step != db::result::interrupt) return;
-    throw RunError(base + step, std::string(query) + " was interrupted after the time limit of " +
-                                    std::to_string(db::timeLimit().count() / 1000) + " s");
-}
-
-std::vector<int> selectByProbability(db::Statement& statement, int step, const SelectionRequest& request,
-                                     const RowLayout& layout, RandomSource& rng) {
+std::vector<int> selectByProbability(SelectionQuery& query, const SelectionRequest& request, RandomSource& rng) {
     std::vector<int> ids;
-    const StatementRow row(statement, layout);
-    for (; step == db::result::row; step = statement.step()) {
+    const StatementRow row(query.statement, query.layout);
+    for (; query.step == db::result::row; query.next(request)) {
         if (request.score) {
             const double score = request.score(row);
             // The draw comes after the score, once per row; NaN never passes.
             const double r = rng.next() / 32768.0;
             if (!(score > r)) continue;
         }
-        ids.push_back(idOf(statement));
+        ids.push_back(idOf(query.statement));
     }
-    failIfInterrupted(step, 6000, "the selection query");
     return ids;
 }
 
-std::vector<pick> collectCandidates(db::Statement& statement, int step, const SelectionRequest& request,
-                                    const RowLayout& layout) {
+std::vector<pick> collectCandidates(SelectionQuery& query, const SelectionRequest& request) {
     std::vector<pick> picks;
     // The count was taken just before: one allocation of the right size, not
     // a doubling that briefly holds twice the records.
     picks.reserve(static_cast<std::size_t>(std::max(request.librarySize, 0)));
-    const StatementRow row(statement, layout);
-    for (; step == db::result::row; step = statement.step()) {
-        pick p{idOf(statement), 0.0};
+    const StatementRow row(query.statement, query.layout);
+    for (; query.step == db::result::row; query.next(request)) {
+        pick p{idOf(query.statement), 0.0};
         if (request.score) p.score = request.score(row);
         picks.push_back(p);
     }
-    failIfInterrupted(step, 6000, "the selection query");
     return picks;
 }
 
@@ -277,13 +294,20 @@ void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
         throw RunError(8500 + rc,
                        "cannot open the library " + request.dbPath + " for sorting: " + connection.errorMessage());
     }
+    // The sort filter passed the count connection's test query, but the
+    // library may have become busy or unreadable since: draws left in draw
+    // order must not pass for sorted ones.
+    const std::string sql = chooseSortQuery(connection, ids, request);
     db::Statement statement;
-    // The sort filter already passed the count connection's test query.
-    if (statement.prepare(connection, chooseSortQuery(connection, ids, request)) != db::result::ok) return;
+    if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
+        throw RunError(8500 + rc, "the sort query could not be prepared: " + connection.errorMessage() + " in: " + sql);
+    }
     std::size_t i = 0;
     int step = db::result::row;
     while (i < ids.size() && (step = statement.step()) == db::result::row) ids[i++] = idOf(statement);
-    failIfInterrupted(step, 8500, "the sort query");
+    if (db::stepFailed(step)) {
+        throw RunError(8500 + step, "the sort query failed: " + connection.errorMessage() + " in: " + sql);
+    }
 }
 
 }  // namespace
@@ -306,18 +330,15 @@ std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortF
 }
 
 std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng) {
-    db::Connection connection;
-    db::Statement statement;
-    RowLayout layout;
-    int step = 0;
-    startSelection(connection, statement, request, layout, step);
+    SelectionQuery query;
+    startSelection(query, request);
 
-    if (request.mode == 0) return selectByProbability(statement, step, request, layout, rng);
+    if (request.mode == 0) return selectByProbability(query, request, rng);
     if (request.mode != 1 && request.mode != 2) return {};
 
-    std::vector<pick> picks = collectCandidates(statement, step, request, layout);
-    statement = db::Statement();
-    connection = db::Connection();
+    std::vector<pick> picks = collectCandidates(query, request);
+    query.statement = db::Statement();
+    query.connection = db::Connection();
 
     int count = request.songCount;
     if (request.mode == 2) count = std::min(count, request.librarySize);
