@@ -42,7 +42,21 @@ LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSor
         }
         info.size = rc == db::result::row ? count.columnInt(0) : 0;
     }
-    info.columns = ColumnMap::fromColumnNames(db::tableColumnNames(connection, "songs"));
+    {
+        // The columns as `SELECT *` returns them, which is how the selection
+        // reads them: generated columns included, which PRAGMA table_info omits.
+        const std::string sql = "SELECT * FROM songs";
+        db::Statement all;
+        if (const int rc = all.prepare(connection, sql); rc != db::result::ok) {
+            throw RunError(1500 + rc, "cannot read the columns: " + connection.errorMessage() + " in: " + sql);
+        }
+        info.columns = ColumnMap::fromColumnNames(db::columnNames(all));
+    }
+    // Without ID there is nothing to name a song by; SQLite says the same of
+    // any query that asks for it.
+    if (info.columns.position(fieldcode::id) < 0) {
+        throw RunError(1500 + db::result::error, "the songs table has no ID column");
+    }
     return info;
 }
 

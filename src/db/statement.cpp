@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "db/connection.h"
@@ -59,7 +60,20 @@ double Statement::columnDouble(int col) const { return sqlite3_column_double(stm
 
 int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
 
+std::string_view Statement::columnName(int col) const {
+    const char* name = stmt_ != nullptr ? sqlite3_column_name(stmt_, col) : nullptr;
+    return name != nullptr ? std::string_view(name) : std::string_view();
+}
+
 void Statement::finalize() noexcept { sqlite3_finalize(std::exchange(stmt_, nullptr)); }
+
+std::vector<std::string> columnNames(const Statement& statement) {
+    std::vector<std::string> names;
+    const int count = statement.columnCount();
+    names.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) names.emplace_back(statement.columnName(i));
+    return names;
+}
 
 std::vector<std::string> tableColumnNames(Connection& db, const std::string& table, int* rc) {
     std::string quoted = "\"";

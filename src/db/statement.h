@@ -34,6 +34,9 @@ public:
     int columnInt(int col) const;
     double columnDouble(int col) const;
     int columnCount() const;
+    // The name SQLite reports for the result column (for `SELECT *`, the
+    // table's own column names, generated columns included).
+    std::string_view columnName(int col) const;
 
     sqlite3_stmt* handle() const noexcept { return stmt_; }
 
@@ -57,6 +60,9 @@ bool likePatternTooLong(const Connection& db, int rc);
 
 // The longest LIKE or GLOB pattern this connection accepts, in bytes.
 int likePatternLimit(const Connection& db);
+
+// The names of the prepared statement's result columns, in order.
+std::vector<std::string> columnNames(const Statement& statement);
 
 // The table's column names in position order (PRAGMA table_info). `rc`, when
 // given, receives the SQLite result code; a table that does not exist gives

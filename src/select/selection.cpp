@@ -14,37 +14,25 @@
 namespace vantor {
 namespace {
 
-// Where each field code's column stands in the fetched row, -1 when it was
-// not fetched (or the library lacks it).
-using RowLayout = std::vector<int>;
-
-RowLayout layoutOfAllColumns(const ColumnMap& columns) {
-    RowLayout layout(fieldcode::maxColumnCode + 1);
-    for (int code = 0; code <= fieldcode::maxColumnCode; ++code) layout[code] = columns.position(code);
-    return layout;
-}
-
-// A candidate row read through the layout of the statement that fetched it.
+// A candidate row, each field read from the column of its name in the
+// statement that fetched it.
 class StatementRow final : public SongRow {
 public:
-    StatementRow(const db::Statement& statement, const RowLayout& layout)
-        : statement_(statement), layout_(layout), columnCount_(statement.columnCount()) {}
+    StatementRow(const db::Statement& statement, const ColumnMap& columns) : statement_(statement), columns_(columns) {}
 
     std::optional<std::string_view> text(int fieldCode) const override {
-        if (fieldCode < 0 || fieldCode >= static_cast<int>(layout_.size())) return std::nullopt;
-        const int pos = layout_[static_cast<std::size_t>(fieldCode)];
-        if (pos < 0 || pos >= columnCount_) return std::nullopt;
+        const int pos = columns_.position(fieldCode);
+        if (pos < 0) return std::nullopt;
         return statement_.text(pos);
     }
 
 private:
     const db::Statement& statement_;
-    const RowLayout& layout_;
-    int columnCount_;
+    const ColumnMap& columns_;
 };
 
-int idOf(const db::Statement& statement) {
-    const auto id = statement.text(0);
+int idOf(const db::Statement& statement, int column) {
+    const auto id = statement.text(column);
     return id ? atoiField(*id) : 0;
 }
 
@@ -62,23 +50,21 @@ std::vector<std::string> walkOf(std::vector<std::string> plan) {
 // with the same condition. Used only when SQLite plans it exactly as the
 // query of every column, so rows come in the same order; the head is never
 // printed, so nothing else can tell the two apart.
-std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request, RowLayout& layout) {
+std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request) {
     const std::string reference = referenceSelectionSql(request);
-    layout = layoutOfAllColumns(request.columns);
-    // Without scoring the reference fetches ID alone already. ORDER BY 1
-    // must keep naming the same column, so ID has to come first in the table.
+    // Without scoring the reference fetches ID alone already. A sort filter
+    // may say ORDER BY 1 (the test query refuses any higher position), which
+    // must keep naming the same column: ID has to come first in the table.
     if (request.reference || !request.score || request.columns.position(fieldcode::id) != 0) return reference;
 
-    RowLayout narrow(fieldcode::maxColumnCode + 1, -1);
-    narrow[fieldcode::id] = 0;
     std::string sql = "SELECT ID";
-    int next = 1;
+    std::vector<bool> fetched(fieldcode::maxColumnCode + 1, false);
     for (const int code : request.scoreCodes) {
         if (code <= fieldcode::id || code > fieldcode::maxColumnCode || request.columns.position(code) < 0) continue;
-        if (narrow[static_cast<std::size_t>(code)] >= 0) continue;
+        if (fetched[static_cast<std::size_t>(code)]) continue;
+        fetched[static_cast<std::size_t>(code)] = true;
         sql += ',';
         sql += columnName(code);
-        narrow[static_cast<std::size_t>(code)] = next++;
     }
     sql += " FROM songs WHERE ";
     sql += request.condition;
@@ -87,7 +73,6 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
     if (!referencePlan) return reference;  // the reference's own prepare reports the failure
     const auto narrowPlan = db::queryPlan(connection, sql);
     if (!narrowPlan || walkOf(*referencePlan) != walkOf(*narrowPlan)) return reference;
-    layout = std::move(narrow);
     return sql;
 }
 
@@ -115,7 +100,11 @@ struct SelectionQuery {
     db::Connection connection;
     db::Statement statement;
     std::string sql;
-    RowLayout layout;
+    // Fields by the names the statement reports, not by the table's
+    // positions: `SELECT *` also returns generated columns, which PRAGMA
+    // table_info leaves out, and ID need not stand first.
+    ColumnMap columns;
+    int idColumn = 0;
     int step = 0;  // the last step's result
 
     void next(const SelectionRequest& request) {
@@ -130,18 +119,25 @@ void startSelection(SelectionQuery& query, const SelectionRequest& request) {
         throw RunError(4500 + rc,
                        "cannot open the library " + request.dbPath + ": " + query.connection.errorMessage());
     }
-    query.sql = chooseSelectionSql(query.connection, request, query.layout);
+    query.sql = chooseSelectionSql(query.connection, request);
     if (const int rc = query.statement.prepare(query.connection, query.sql); rc != db::result::ok) {
         const std::string why = query.connection.errorMessage() + " in: " + query.sql;
         if (rc == db::result::error) throw RunError(code::queryFilter, "the query filter was refused: " + why);
         throw RunError(5000 + rc, "the selection query could not be prepared: " + why);
+    }
+    query.columns = ColumnMap::fromColumnNames(db::columnNames(query.statement));
+    query.idColumn = query.columns.position(fieldcode::id);
+    // Only a table changed since it was counted can get here without ID:
+    // any other column in its place would pass for song IDs.
+    if (query.idColumn < 0) {
+        throw RunError(5000 + db::result::error, "the selection query has no ID column: " + query.sql);
     }
     query.next(request);
 }
 
 std::vector<int> selectByProbability(SelectionQuery& query, const SelectionRequest& request, RandomSource& rng) {
     std::vector<int> ids;
-    const StatementRow row(query.statement, query.layout);
+    const StatementRow row(query.statement, query.columns);
     for (; query.step == db::result::row; query.next(request)) {
         if (request.score) {
             const double score = request.score(row);
@@ -149,7 +145,7 @@ std::vector<int> selectByProbability(SelectionQuery& query, const SelectionReque
             const double r = rng.next() / 32768.0;
             if (!(score > r)) continue;
         }
-        ids.push_back(idOf(query.statement));
+        ids.push_back(idOf(query.statement, query.idColumn));
     }
     return ids;
 }
@@ -159,9 +155,9 @@ std::vector<pick> collectCandidates(SelectionQuery& query, const SelectionReques
     // The count was taken just before: one allocation of the right size, not
     // a doubling that briefly holds twice the records.
     picks.reserve(static_cast<std::size_t>(std::max(request.librarySize, 0)));
-    const StatementRow row(query.statement, query.layout);
+    const StatementRow row(query.statement, query.columns);
     for (; query.step == db::result::row; query.next(request)) {
-        pick p{idOf(query.statement), 0.0};
+        pick p{idOf(query.statement, query.idColumn), 0.0};
         if (request.score) p.score = request.score(row);
         picks.push_back(p);
     }
@@ -304,7 +300,8 @@ void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
     }
     std::size_t i = 0;
     int step = db::result::row;
-    while (i < ids.size() && (step = statement.step()) == db::result::row) ids[i++] = idOf(statement);
+    // The sort query fetches ID alone.
+    while (i < ids.size() && (step = statement.step()) == db::result::row) ids[i++] = idOf(statement, 0);
     if (db::stepFailed(step)) {
         throw RunError(8500 + step, "the sort query failed: " + connection.errorMessage() + " in: " + sql);
     }
