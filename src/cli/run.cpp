@@ -20,7 +20,7 @@
 namespace vantor {
 namespace {
 
-std::vector<int> rotate(const Arguments& args, const std::string& query, RunEnvironment& env) {
+std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query, RunEnvironment& env) {
     RotationRequest request;
     request.queryFilter = query;
     request.songCount = args.songCount;
@@ -30,7 +30,7 @@ std::vector<int> rotate(const Arguments& args, const std::string& query, RunEnvi
     return rotatePlaylists(request, env.out);
 }
 
-std::vector<int> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env) {
+std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env) {
     env.out << "initial sqlfilter: " << filters.initialQuery << "\n";
     std::string expandedQuery = filters.expandedQuery;
     std::string math = filters.math;
@@ -87,7 +87,7 @@ bool resultIsTheLibrary(const Arguments& args, RunEnvironment& env) {
     return true;
 }
 
-void writeIds(const std::vector<int>& ids, const Arguments& args, RunEnvironment& env) {
+void writeIds(const std::vector<std::int64_t>& ids, const Arguments& args, RunEnvironment& env) {
     if (resultIsTheLibrary(args, env)) return;
     if (!intArrayToCSV(ids, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
 }
@@ -109,7 +109,7 @@ int run(int argc, const char* const* argv, RunEnvironment& env) {
 
     try {
         const FilterStages filters = prepareFilters(args.queryFilter, args.mathFilter);
-        const std::vector<int> ids =
+        const std::vector<std::int64_t> ids =
             filters.rotation ? rotate(args, filters.query, env) : selectFromLibrary(args, filters, env);
         writeIds(ids, args, env);
     } catch (const RunError& e) {

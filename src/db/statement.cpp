@@ -56,6 +56,10 @@ std::optional<std::string_view> Statement::text(int col) const {
 
 int Statement::columnInt(int col) const { return sqlite3_column_int(stmt_, col); }
 
+std::int64_t Statement::columnInt64(int col) const { return sqlite3_column_int64(stmt_, col); }
+
+bool Statement::isInteger(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_INTEGER; }
+
 double Statement::columnDouble(int col) const { return sqlite3_column_double(stmt_, col); }
 
 int Statement::columnCount() const { return sqlite3_column_count(stmt_); }

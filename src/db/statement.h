@@ -3,6 +3,7 @@
 // prepared; whatever follows it is ignored, never run.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,9 @@ public:
     // The column's text, valid until the next step; nullopt for NULL.
     std::optional<std::string_view> text(int col) const;
     int columnInt(int col) const;
+    std::int64_t columnInt64(int col) const;
+    // Whether the column's value is an integer.
+    bool isInteger(int col) const;
     double columnDouble(int col) const;
     int columnCount() const;
     // The name SQLite reports for the result column (for `SELECT *`, the

@@ -31,9 +31,12 @@ private:
     const ColumnMap& columns_;
 };
 
-int idOf(const db::Statement& statement, int column) {
+// IDs are 64-bit all the way to the result file, so none is clamped onto
+// another. A stored integer is taken as it is; anything else as atoi reads its text.
+std::int64_t idOf(const db::Statement& statement, int column) {
+    if (statement.isInteger(column)) return statement.columnInt64(column);
     const auto id = statement.text(column);
-    return id ? atoiField(*id) : 0;
+    return id ? atoi64Field(*id) : 0;
 }
 
 // Plans compared for the order they walk rows in: whether an index also
@@ -135,8 +138,9 @@ void startSelection(SelectionQuery& query, const SelectionRequest& request) {
     query.next(request);
 }
 
-std::vector<int> selectByProbability(SelectionQuery& query, const SelectionRequest& request, RandomSource& rng) {
-    std::vector<int> ids;
+std::vector<std::int64_t> selectByProbability(SelectionQuery& query, const SelectionRequest& request,
+                                              RandomSource& rng) {
+    std::vector<std::int64_t> ids;
     const StatementRow row(query.statement, query.columns);
     for (; query.step == db::result::row; query.next(request)) {
         if (request.score) {
@@ -226,19 +230,20 @@ std::string lookupInIndexOrder(db::Connection& connection, const std::string& li
 // the membership test alone) and SQLite walks the rows the same way — in key
 // order into the same sort, or along the same index, which the lookup is
 // then told to use.
-std::string chooseSortQuery(db::Connection& connection, const std::vector<int>& ids, const SelectionRequest& request) {
+std::string chooseSortQuery(db::Connection& connection, const std::vector<std::int64_t>& ids,
+                            const SelectionRequest& request) {
     std::string like = buildSortQuery(ids, request.sortFilter);
     if (request.reference || !startsWithOrderBy(request.sortFilter)) return like;
     const auto likePlan = db::queryPlan(connection, like);
     if (!likePlan || likePlan->empty()) return like;
     const std::vector<std::string> likeWalk = walkOf(*likePlan);
 
-    std::vector<int> distinct = ids;
+    std::vector<std::int64_t> distinct = ids;
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     std::string list;
     list.reserve(distinct.size() * 8);
-    char digits[16];
+    char digits[24];
     for (std::size_t i = 0; i < distinct.size(); ++i) {
         if (i > 0) list += ',';
         list.append(digits, std::to_chars(digits, digits + sizeof digits, distinct[i]).ptr);
@@ -284,7 +289,7 @@ namespace {
 
 // Re-orders the draws by the sort filter. Deliberately keeps the count: when
 // draws repeat, the query returns fewer rows and the tail keeps its draws.
-void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
+void applySortQuery(std::vector<std::int64_t>& ids, const SelectionRequest& request) {
     db::Connection connection;
     if (const int rc = connection.open(request.dbPath); rc != db::result::ok) {
         throw RunError(8500 + rc,
@@ -313,11 +318,11 @@ std::string referenceSelectionSql(const SelectionRequest& request) {
     return (request.score ? "SELECT * FROM songs WHERE " : "SELECT ID FROM songs WHERE ") + request.condition;
 }
 
-std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortFilter) {
+std::string buildSortQuery(const std::vector<std::int64_t>& ids, const std::string& sortFilter) {
     std::string sql = "SELECT ID FROM songs WHERE ',";
     sql.reserve(sql.size() + ids.size() * 8 + sortFilter.size() + 32);
-    char digits[16];
-    for (const int id : ids) {
+    char digits[24];
+    for (const std::int64_t id : ids) {
         sql.append(digits, std::to_chars(digits, digits + sizeof digits, id).ptr);
         sql += ',';
     }
@@ -326,7 +331,7 @@ std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortF
     return sql;
 }
 
-std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng) {
+std::vector<std::int64_t> runSelection(const SelectionRequest& request, RandomSource& rng) {
     SelectionQuery query;
     startSelection(query, request);
 
@@ -342,11 +347,11 @@ std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng
     // A song count of zero or less asks for nothing.
     if (picks.empty() || count <= 0) return {};
 
-    std::vector<int> ids;
+    std::vector<std::int64_t> ids;
     if (!request.score) {
         ids.resize(static_cast<std::size_t>(count));
         const int k = static_cast<int>(std::min<std::size_t>(picks.size(), 0x7FFFFFFF));
-        for (int& id : ids) id = picks[static_cast<std::size_t>(randint(rng, 0, k))].id;
+        for (std::int64_t& id : ids) id = picks[static_cast<std::size_t>(randint(rng, 0, k))].id;
     } else if (request.mode == 1 && request.reference) {
         ids.reserve(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) {
