@@ -41,7 +41,7 @@ std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterS
     env.out << "sortfilter: " << args.sortFilter << "_\n";
     env.out << "mathfilter: " << math << "_\n";
 
-    env.rng.seed(env.now());
+    env.rng.seed(fmix32(env.now()));
 
     const LibraryInfo library = readLibraryInfo(args.dbPath, sortSql);
     const std::string today = readDayNumberText(args.dbPath);
@@ -99,8 +99,17 @@ void writeError(int code, const Arguments& args, RunEnvironment& env) {
 
 }  // namespace
 
+std::uint32_t fmix32(std::uint32_t h) {
+    h ^= h >> 16;
+    h *= 0x85ebca6bu;
+    h ^= h >> 13;
+    h *= 0xc2b2ae35u;
+    h ^= h >> 16;
+    return h;
+}
+
 int run(int argc, const char* const* argv, RunEnvironment& env) {
-    env.rng.seed(env.now());
+    env.rng.seed(fmix32(env.now()));
     echoArguments(argc, argv, env.out);
     const auto parsed = parseArguments(argc, argv);
     if (!parsed) return 2;
