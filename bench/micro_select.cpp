@@ -3,6 +3,7 @@
 // the CSV line.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -20,7 +21,7 @@ using namespace vantor;
 std::vector<pick> makePicks(std::size_t n) {
     std::mt19937 gen(2);
     std::vector<pick> picks(n);
-    for (std::size_t i = 0; i < n; ++i) picks[i] = {static_cast<int>(i + 1), (gen() % 1000) / 100.0};
+    for (std::size_t i = 0; i < n; ++i) picks[i] = {static_cast<std::int64_t>(i + 1), (gen() % 1000) / 100.0};
     return picks;
 }
 
@@ -53,8 +54,8 @@ void BM_TopListHeap(benchmark::State& state) {
 }
 
 void BM_RemoveDupes(benchmark::State& state) {
-    std::vector<int> ids(1000000);
-    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<int>(1 + (i * 7919) % 1000000);
+    std::vector<std::int64_t> ids(1000000);
+    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<std::int64_t>(1 + (i * 7919) % 1000000);
     for (auto _ : state) {
         auto copy = ids;
         benchmark::DoNotOptimize(removedupes(copy, 50));
@@ -62,8 +63,8 @@ void BM_RemoveDupes(benchmark::State& state) {
 }
 
 void BM_IntArrayToCsv(benchmark::State& state) {
-    std::vector<int> ids(1000000);
-    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<int>(1 + i);
+    std::vector<std::int64_t> ids(1000000);
+    for (std::size_t i = 0; i < ids.size(); ++i) ids[i] = static_cast<std::int64_t>(1 + i);
     const auto path = (std::filesystem::temp_directory_path() / "vantor_micro_csv.txt").string();
     std::ostringstream out;
     for (auto _ : state) benchmark::DoNotOptimize(intArrayToCSV(ids, path, out));

@@ -161,11 +161,11 @@ void checkMath(const FilterStages& stages, const std::string& hostile) {
 
 // Repeat removal over whatever an ID-list file could hold.
 void checkRepeats(const std::string& text, int window) {
-    std::vector<int> ids = nsplit(text, ',');
-    const std::vector<int> before = ids;
+    std::vector<std::int64_t> ids = nsplit(text, ',');
+    const std::vector<std::int64_t> before = ids;
     ids.resize(static_cast<std::size_t>(removedupes(ids, window)));
     std::size_t j = 0;  // the kept IDs are a subsequence of the list
-    for (const int id : ids) {
+    for (const std::int64_t id : ids) {
         while (j < before.size() && before[j] != id) ++j;
         FUZZ_CHECK(j < before.size());
         ++j;

@@ -252,6 +252,43 @@ TEST(HostileInput, EndlessQueryStopsAtTheTimeLimit) {
     vantor::db::setTimeLimit(limit);
 }
 
+// A step that fails after rows came back ends the run like a first step does,
+// and a failure is blamed on what caused it. Over the three songs, rows 11
+// and 12 pass before 13 meets the failure.
+TEST(HostileInput, FailedStepsAreNeverPassedOffAsTheResult) {
+    TempDir dir;
+    const std::string lib = threeSongLibrary(dir.path());
+    const std::string overflow = "abs(ID-ID-9223372036854775807-1)";  // SQLite's "integer overflow"
+    const std::string longWord(50001, 'x');                             // one byte over SQLite's LIKE limit
+    struct Case {
+        const char* label;
+        std::string query, sort, mode, count;
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"the selection query, after two rows", "id>0", "AND (ID<13 OR " + overflow + ")", "0", "3",
+         kDatabaseMessage + "6001"},
+        {"with scoring, after two rows", "id>0", "AND (ID<13 OR " + overflow + ")", "2", "3",
+         kDatabaseMessage + "6001"},
+        {"a search word over the LIKE limit, at the first row", "artist='" + longWord + "'", "", "0", "3",
+         "ERROR: Please edit Query Filter"},
+        {"a search word over the LIKE limit, after two rows", "id<13 or artist='" + longWord + "'", "", "0", "3",
+         "ERROR: Please edit Query Filter"},
+        {"a LIKE pattern over the limit in the sort filter", "id<13", "OR artist LIKE '" + longWord + "'", "0", "3",
+         "ERROR: Please edit Sort Field Filter."},
+        // The selection query passes every row on its first condition; the
+        // sort query meets the overflow on the two songs that were not drawn.
+        {"the sort query", "id>0", "OR " + overflow + " ORDER BY Year", "1", "1", kDatabaseMessage + "8501"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Outcome o = runVantor(dir, {lib, c.query, c.sort, c.mode == "2" ? "playcounter" : "1", c.mode,
+                                          c.count, "0"});
+        EXPECT_EQ(o.status, 0);
+        EXPECT_EQ(o.result, c.expected) << o.err.substr(0, 300);
+    }
+}
+
 TEST(HostileInput, LibrariesThatCannotBeRead) {
     TempDir dir;
     fs::create_directories(dir / "folder.db");
@@ -383,4 +420,43 @@ TEST(HostileInput, IdsAboveABillionKeepRepeatRemovalSmall) {
     o = runVantor(dir, {lib, "rotate(big)", "", "1", "0", "6", "1"}, limit);
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.result, "2147483647,2000000000,5,1000000001");
+}
+
+// IDs are 64-bit from the library to the result file: none is clamped onto
+// another, in any mode, through the sort query's two forms, repeat removal
+// and the rotation's lists.
+TEST(HostileInput, IdsBeyond32BitsAreKeptWhole) {
+    TempDir dir;
+    const std::string lib = dir / "wide-ids.db";
+    buildLibrary(lib, classicSongsTable(),
+                 {"INSERT INTO songs(ID,PlayCounter,Artist) VALUES(2147483648,3,'e'),(2147483653,5,'d'),"
+                  "(4294967297,1,'c'),(9007199254740993,4,'b'),(9223372036854775807,2,'a')"});
+    spit(dir / "vantor.ini", "wide_name=Wide\r\n");
+    spit(dir / "wide", "2147483648,9223372036854775807,2147483648,99999999999999999999,-3");
+    const std::string byId = "2147483648,2147483653,4294967297,9007199254740993,9223372036854775807";
+    const std::string byPlays = "2147483653,9007199254740993,2147483648,9223372036854775807,4294967297";
+    struct Case {
+        const char* label;
+        std::vector<std::string> args;  // 1 to 7, then the window
+        std::string expected;
+    };
+    const std::vector<Case> cases = {
+        {"every row", {lib, "id>0", "", "1", "0", "0", "0"}, byId},
+        {"every row, scored", {lib, "id>0", "", "playcounter>0", "0", "0", "0"}, byId},
+        {"a condition on a wide ID", {lib, "id>4294967296", "", "1", "0", "0", "0"},
+         "4294967297,9007199254740993,9223372036854775807"},
+        {"a top list", {lib, "id>0", "", "playcounter", "2", "5", "0"}, byPlays},
+        // 400 draws of five songs draw each; sorted, repeats removed.
+        {"draws sorted by key lookup", {lib, "id>0", "ORDER BY PlayCounter DESC", "1", "1", "400", "1"}, byPlays},
+        {"draws sorted by LIKE", {lib, "id>0", "AND 1 ORDER BY Artist", "1", "1", "400", "1"},
+         "9223372036854775807,9007199254740993,4294967297,2147483653,2147483648"},
+        // Beyond 64 bits a list's ID saturates, as strtoll does.
+        {"a rotation", {lib, "rotate(wide)", "", "1", "0", "5", "1"}, "2147483648,9223372036854775807,-3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        const Outcome o = runVantor(dir, c.args);
+        EXPECT_EQ(o.status, 0);
+        EXPECT_EQ(o.result, c.expected) << o.err;
+    }
 }

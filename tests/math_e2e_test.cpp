@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -179,24 +180,60 @@ INSTANTIATE_TEST_SUITE_P(BothLayouts, MathRuns, ::testing::Values(Layout::Classi
                          [](const auto& info) { return std::string(layoutName(info.param)); });
 
 // Mode 1 draws in proportion to the scores. The clock is fixed, so the draws
-// are too, and the counts are exact.
+// are too, and the counts are exact: worked out here from the same seed, the
+// clock through fmix32, with the roulette's rule (the first song whose
+// running weight reaches draw × total / 32768) and the sort query's (ORDER BY
+// ID puts the distinct songs drawn, ascending, over the first draws).
 TEST(MathWeights, RouletteFollowsTheScores) {
     TempDir dir;
     const auto db = makeScoringLibrary(dir.path(), Layout::Current);
     const auto out = (dir / "out.txt").string();
-    struct Case { std::string query; std::string math; std::map<int, int> counts; };
+    constexpr std::uint32_t kClock = 1234567;
+    auto expectedCounts = [](const std::vector<std::pair<int, double>>& weights) {
+        double total = 0.0;
+        for (const auto& w : weights) total += w.second;
+        vantor::MsvcRand seeded(vantor::fmix32(kClock));
+        std::vector<int> drawn;
+        for (int i = 0; i < 400; ++i) {
+            const double point = seeded.next() * total / 32768.0;
+            double running = 0.0;
+            for (const auto& [id, weight] : weights) {
+                running += weight;
+                if (running >= point) {
+                    drawn.push_back(id);
+                    break;
+                }
+            }
+        }
+        std::vector<int> distinct = drawn;
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        std::copy(distinct.begin(), distinct.end(), drawn.begin());
+        std::map<int, int> counts;
+        for (const int id : drawn) ++counts[id];
+        return counts;
+    };
+    struct Case { std::string query; std::string math; std::vector<std::pair<int, double>> weights; };
     const Case cases[] = {
         // Songs 1 and 3 weigh 1, the rest 0: nothing else is ever drawn.
-        {"id>0", "artist=abba", {{1, 209}, {3, 191}}},
+        {"id>0", "artist=abba", {{1, 1}, {2, 0}, {3, 1}, {4, 0}, {5, 0}}},
         // Every score 0: the first candidate every time.
-        {"id>0", "0", {{1, 400}}},
+        {"id>0", "0", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}}},
         // Weights 3 : 1 over 400 draws.
-        {"id<3", "if(artist=abba,3,1)", {{1, 303}, {2, 97}}},
+        {"id<3", "if(artist=abba,3,1)", {{1, 3}, {2, 1}}},
     };
     for (const auto& c : cases) {
-        const auto r = runInProcess(argv8(db, c.query, c.math, 1, 400, out), 1234567, dir.path());
-        EXPECT_EQ(countIds(slurp(out)), c.counts) << c.math << "\n" << r.err;
+        const std::map<int, int> expected = expectedCounts(c.weights);
+        const auto r = runInProcess(argv8(db, c.query, c.math, 1, 400, out), kClock, dir.path());
+        EXPECT_EQ(countIds(slurp(out)), expected) << c.math << "\n" << r.err;
+        // The weights show in the counts: no song of weight 0 drawn, 3 : 1 close to 300 : 100.
+        for (const auto& [id, weight] : c.weights) {
+            if (weight == 0 && id != 1) {
+                EXPECT_EQ(expected.count(id), 0u) << c.math << " song " << id;
+            }
+        }
     }
+    EXPECT_NEAR(expectedCounts({{1, 3}, {2, 1}}).at(1), 300, 30);
 }
 
 // On the host's own layout the scorer must read each field from the column of

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <vector>
@@ -29,8 +30,8 @@ std::map<int, int> sweep(const std::vector<pick>& picks) {
     return counts;
 }
 
-std::vector<int> ids(const std::vector<pick>& picks) {
-    std::vector<int> out;
+std::vector<std::int64_t> ids(const std::vector<pick>& picks) {
+    std::vector<std::int64_t> out;
     for (const pick& p : picks) out.push_back(p.id);
     return out;
 }
@@ -69,5 +70,5 @@ TEST(TopList, DescendingWithTiesInQueryOrderAndNaNLast) {
     std::vector<pick> picks{{1, 0.5}, {2, kNaN}, {3, 2.0}, {4, -kInf}, {5, 0.5},
                             {6, kInf}, {7, kNaN}, {8, -3.0}, {9, 0.5}, {10, -0.0}, {11, 0.0}};
     sortTopList(picks);
-    EXPECT_EQ(ids(picks), (std::vector<int>{6, 3, 1, 5, 9, 10, 11, 8, 4, 2, 7}));
+    EXPECT_EQ(ids(picks), (std::vector<std::int64_t>{6, 3, 1, 5, 9, 10, 11, 8, 4, 2, 7}));
 }

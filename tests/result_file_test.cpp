@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -51,8 +52,14 @@ TEST_F(ResultFile, EveryMessageByteForByte) {
 }
 
 TEST_F(ResultFile, IdListsAreOneLineWithoutBreak) {
-    struct Case { std::vector<int> ids; std::string file; };
-    const Case cases[] = {{{12, 7, 301}, "12,7,301"}, {{42}, "42"}, {{5, -3}, "5,-3"}, {{}, ""}};
+    struct Case { std::vector<std::int64_t> ids; std::string file; };
+    const Case cases[] = {{{12, 7, 301}, "12,7,301"},
+                          {{42}, "42"},
+                          {{5, -3}, "5,-3"},
+                          {{}, ""},
+                          // 64-bit IDs are written whole, the extremes included.
+                          {{2147483648, 9007199254740993, INT64_MAX, INT64_MIN},
+                           "2147483648,9007199254740993,9223372036854775807,-9223372036854775808"}};
     for (const auto& c : cases) {
         std::ofstream(path) << "old content";
         std::ostringstream out;
@@ -72,7 +79,7 @@ TEST_F(ResultFile, UnwritablePathSaysSoAndWritesNothing) {
     std::ostringstream out1, out2;
     EXPECT_FALSE(programerror(3, bad, out1));
     EXPECT_EQ(out1.str(), "Can't write file");
-    EXPECT_FALSE(intArrayToCSV(std::vector<int>{1}, bad, out2));
+    EXPECT_FALSE(intArrayToCSV(std::vector<std::int64_t>{1}, bad, out2));
     EXPECT_EQ(out2.str(), "Can't write file");
     EXPECT_FALSE(std::filesystem::exists(bad));
 }

@@ -16,7 +16,7 @@ using namespace std::string_literals;
 
 namespace {
 
-using Ids = std::vector<int>;
+using Ids = std::vector<std::int64_t>;
 
 // A scratch working directory holding "vantor.ini" and the ID-list files.
 class Rotation : public ::testing::Test {

@@ -1,8 +1,12 @@
 // Whole runs of the built binary: result file bytes, exit status, stdout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 #include <sqlite3.h>
 
+#include "e2e_library.h"
 #include "fixture_library.h"
 #include "harness.h"
 
@@ -170,19 +174,23 @@ TEST_P(LibraryRuns, RefusedQueriesAndUnknownModes) {
 TEST_P(LibraryRuns, UniformDrawsAreSeededFromTheClock) {
     TempDir dir;
     const auto db = makeLibrary(dir.path(), GetParam());
-    // Clock 1 draws 41, 18467, 6334, 26500, 19169: over four candidates the
-    // indexes 0, 2, 0, 3, 2.
+    // Clock 1 seeds the generator with fmix32(1), whose first five draws
+    // take these indexes over four candidates.
+    vantor::MsvcRand seeded(vantor::fmix32(1));
+    std::vector<int> indexes;
+    for (int i = 0; i < 5; ++i) indexes.push_back(vantor::randint(seeded, 0, 4));
+    ASSERT_EQ(indexes, (std::vector<int>{2, 0, 2, 1, 0}));
     struct Case { int mode; std::string sort; int norepeat; std::string window; std::string file; };
     const Case cases[] = {
-        {1, "", 0, "0", "12,16,12,17,16"},
-        {1, "", 1, "0", "12,16,17"},
-        {1, "", 1, "1", "12,16,12,17,16"},
+        {1, "", 0, "0", "16,12,16,13,12"},
+        {1, "", 1, "0", "16,12,13"},
+        {1, "", 1, "1", "16,12,16,13,12"},
         // The sort filter orders the candidates (17, 16, 12, 13), so the same
-        // indexes draw 17, 12, 17, 13, 12; mode 1 then sorts the three distinct
+        // indexes draw 12, 17, 12, 16, 17; mode 1 then sorts the three distinct
         // songs into the front and keeps the stale tail: the count stays 5.
-        {1, "ORDER BY Year DESC", 0, "0", "17,12,13,13,12"},
-        {1, "ORDER BY Year DESC", 1, "0", "17,12,13"},
-        {2, "ORDER BY Year DESC", 0, "0", "17,12,17,13,12"},  // mode 2 runs no sort query
+        {1, "ORDER BY Year DESC", 0, "0", "17,16,12,16,17"},
+        {1, "ORDER BY Year DESC", 1, "0", "17,16,12"},
+        {2, "ORDER BY Year DESC", 0, "0", "12,17,12,16,17"},  // mode 2 runs no sort query
     };
     for (const auto& c : cases) {
         auto args = argv8(db, "genre='rock'", c.sort, "1", c.mode, 5, c.norepeat, (dir / "out.txt").string());
@@ -214,4 +222,37 @@ TEST(CurrentLayout, HostCollationsAndPositions) {
         const auto r = runBinary(argv8(db, c.query, c.sort, "1", 0, 0, 0, "out.txt"), dir.path());
         EXPECT_EQ(slurp(dir / "out.txt"), c.file) << c.query << "\n" << r.out << r.err;
     }
+}
+
+TEST(Seeding, Fmix32IsMurmurHash3sFinalizer) {
+    EXPECT_EQ(vantor::fmix32(0), 0u);
+    EXPECT_EQ(vantor::fmix32(1), 0x514e28b7u);
+    EXPECT_EQ(vantor::fmix32(0xdeadbeef), 0x0de5c6a9u);
+}
+
+// Runs started a second apart must not begin with the same song: the clock
+// is mixed by fmix32 before it seeds the generator, whose own first draw
+// would move by about 3 in 32768 per second.
+TEST(Seeding, RunsASecondApartStartWithDifferentSongs) {
+    TempDir dir;
+    const std::string lib = (dir / "twenty.db").string();
+    std::string insert = "INSERT INTO songs(ID,Genre) VALUES(1,'Rock')";
+    for (int id = 2; id <= 20; ++id) insert += ",(" + std::to_string(id) + ",'Rock')";
+    buildLibrary(lib, classicSongsTable(), {insert});
+
+    const std::uint32_t start = 1700000000;  // November 2023
+    std::vector<std::string> firsts;
+    for (std::uint32_t clock = start; clock < start + 12; ++clock) {
+        const auto out = (dir / "out.txt").string();
+        const auto r = runInProcess(argv8(lib, "id>0", "", "1", 1, 1, 0, out), clock, dir.path());
+        // The expectation through the same mix: the first draw over 20 songs in ID order.
+        vantor::MsvcRand seeded(vantor::fmix32(clock));
+        EXPECT_EQ(slurp(out), std::to_string(1 + vantor::randint(seeded, 0, 20))) << "clock " << clock << r.err;
+        firsts.push_back(slurp(out));
+    }
+    for (std::size_t i = 1; i < firsts.size(); ++i) {
+        EXPECT_NE(firsts[i], firsts[i - 1]) << "runs " << i - 1 << " and " << i;
+    }
+    std::sort(firsts.begin(), firsts.end());
+    EXPECT_GE(std::unique(firsts.begin(), firsts.end()) - firsts.begin(), 9);
 }

@@ -79,8 +79,9 @@ Library openInfo(const std::string& path) {
     return {path, count.columnInt(0), ColumnMap::fromColumnNames(db::tableColumnNames(connection, "songs"))};
 }
 
-std::vector<int> select(const Library& lib, const std::string& condition, const std::string& math, int mode,
-                        int count, bool removeRepeats, const std::string& sortFilter, bool reference) {
+std::vector<std::int64_t> select(const Library& lib, const std::string& condition, const std::string& math,
+                                 int mode, int count, bool removeRepeats, const std::string& sortFilter,
+                                 bool reference) {
     SelectionRequest request;
     db::LibraryFile file(lib.path);
     request.library = &file;
@@ -115,8 +116,9 @@ std::vector<int> select(const Library& lib, const std::string& condition, const 
 }
 
 // The IDs, or the code of the error that ended the run as the only entry.
-std::vector<int> outcome(const Library& lib, const std::string& condition, const std::string& math, int mode,
-                         int count, bool removeRepeats, const std::string& sortFilter, bool reference) {
+std::vector<std::int64_t> outcome(const Library& lib, const std::string& condition, const std::string& math,
+                                  int mode, int count, bool removeRepeats, const std::string& sortFilter,
+                                  bool reference) {
     try {
         return select(lib, condition, math, mode, count, removeRepeats, sortFilter, reference);
     } catch (const RunError& e) {
@@ -177,7 +179,7 @@ TEST(SelectionDifferential, SortQueryThroughTheKeyReturnsTheLikeRows) {
     options.songs = 2000;
     demo::generateLibrary(path, options);
 
-    std::vector<int> draws;
+    std::vector<std::int64_t> draws;
     for (int i = 0; i < 300; ++i) draws.push_back(1 + (i * 37) % 1999);
     draws.push_back(draws[5]);
     draws.push_back(draws[9]);

@@ -1,7 +1,10 @@
 // The selection stage on a real fixture library, with scripted draws.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "db/library_file.h"
+#include "db_test_support.h"
 #include "fixture_library.h"
 #include "harness.h"
 #include "report/run_error.h"
@@ -26,11 +29,11 @@ TEST(Selection, SortQueryKeepsTheStaleTailOfRepeatedDraws) {
     request.librarySize = 8;
     request.sortFilter = " ORDER BY Year DESC";
     ScriptedSource draws({0, 16384, 0, 24576});  // indexes 0, 2, 0, 3: IDs 12, 16, 12, 17
-    EXPECT_EQ(runSelection(request, draws), (std::vector<int>{17, 16, 12, 17}));
+    EXPECT_EQ(runSelection(request, draws), (std::vector<std::int64_t>{17, 16, 12, 17}));
 
     request.removeRepeats = true;
     ScriptedSource again({0, 16384, 0, 24576});
-    EXPECT_EQ(runSelection(request, again), (std::vector<int>{17, 16, 12}));
+    EXPECT_EQ(runSelection(request, again), (std::vector<std::int64_t>{17, 16, 12}));
 }
 
 TEST(Selection, ConnectionFailuresCarryTheirCodes) {
@@ -54,5 +57,50 @@ TEST(Selection, ConnectionFailuresCarryTheirCodes) {
         FAIL() << "expected a RunError";
     } catch (const RunError& e) {
         EXPECT_EQ(e.code(), 2);
+    }
+}
+
+namespace {
+
+// Draws like the source it wraps, but its first draw has another process's
+// worth of writer take the library's exclusive lock: the library turns busy
+// after the selection connection has closed and before the sort query runs.
+class LockingSource final : public RandomSource {
+public:
+    LockingSource(std::string library, RandomSource& draws) : library_(std::move(library)), draws_(draws) {}
+    int next() override {
+        if (!host_) {
+            host_ = std::make_unique<Writer>(library_);
+            host_->exec("BEGIN EXCLUSIVE");
+        }
+        return draws_.next();
+    }
+
+private:
+    std::string library_;
+    RandomSource& draws_;
+    std::unique_ptr<Writer> host_;
+};
+
+}  // namespace
+
+TEST(Selection, BusySortQueryEndsTheRunInsteadOfLeavingDrawsUnsorted) {
+    TempDir dir;
+    SelectionRequest request;
+    db::LibraryFile library(makeLibrary(dir.path(), demo::Layout::Classic));
+    request.library = &library;
+    request.condition = "genre LIKE 'rock'";
+    request.mode = 1;
+    request.songCount = 4;
+    request.librarySize = 8;
+    request.sortFilter = " ORDER BY Year DESC";
+    ScriptedSource draws({0, 16384, 0, 24576});
+    LockingSource locking(library.path(), draws);
+    try {
+        const std::vector<std::int64_t> ids = runSelection(request, locking);
+        FAIL() << "expected a RunError, got " << ids.size() << " IDs";
+    } catch (const RunError& e) {
+        EXPECT_EQ(e.code(), 8505) << e.what();
+        EXPECT_NE(std::string(e.what()).find("database is locked"), std::string::npos) << e.what();
     }
 }

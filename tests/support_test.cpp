@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,9 +17,10 @@ using namespace vantor;
 using vantor::testing::ScriptedSource;
 
 TEST(RemoveDupes, ExampleTable) {
-    struct Case { std::vector<int> in; int window; std::vector<int> out; };
-    const std::vector<int> a{1, 10, 2, 20, 3, 10, 1};
-    const std::vector<int> b{7, 7, 3, 7, 3, 3, 9, 7};
+    using Ids = std::vector<std::int64_t>;
+    struct Case { Ids in; int window; Ids out; };
+    const Ids a{1, 10, 2, 20, 3, 10, 1};
+    const Ids b{7, 7, 3, 7, 3, 3, 9, 7};
     const Case cases[] = {
         {a, 0, {1, 10, 2, 20, 3}},
         {a, 1, a},
@@ -32,7 +34,7 @@ TEST(RemoveDupes, ExampleTable) {
         {{}, 0, {}},
     };
     for (const auto& c : cases) {
-        std::vector<int> ids = c.in;
+        Ids ids = c.in;
         const int n = removedupes(ids, c.window);
         ids.resize(static_cast<std::size_t>(n));
         EXPECT_EQ(ids, c.out) << "window " << c.window;
@@ -40,10 +42,15 @@ TEST(RemoveDupes, ExampleTable) {
 }
 
 TEST(RemoveDupes, HugeAndNegativeIdsNeedNoFlagArray) {
-    std::vector<int> ids{2147483000, -5, 2147483000, -5, INT_MAX, 0};
-    const int n = removedupes(ids, 0);
-    ids.resize(static_cast<std::size_t>(n));
-    EXPECT_EQ(ids, (std::vector<int>{2147483000, -5, INT_MAX, 0}));
+    using Ids = std::vector<std::int64_t>;
+    // IDs that 32 bits would clamp onto one another stay apart.
+    Ids ids{2147483000, -5, 2147483000, -5, INT_MAX, 0, 2147483648, 4294967297, INT64_MAX, 2147483648, INT64_MIN};
+    ids.resize(static_cast<std::size_t>(removedupes(ids, 0)));
+    EXPECT_EQ(ids, (Ids{2147483000, -5, INT_MAX, 0, 2147483648, 4294967297, INT64_MAX, INT64_MIN}));
+
+    Ids windowed{4294967297, 2147483648, 4294967297, 9007199254740993, 4294967297};
+    windowed.resize(static_cast<std::size_t>(removedupes(windowed, 1)));
+    EXPECT_EQ(windowed, (Ids{4294967297, 2147483648, 4294967297, 9007199254740993, 4294967297}));
 }
 
 TEST(RandomSource, MsvcSequenceFromSeed) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "text/toolkit.h"
 
 using namespace vantor;
@@ -60,7 +62,7 @@ TEST(Toolkit, IsplitKeepsOrDropsSeparators) {
 }
 
 TEST(Toolkit, NsplitConvertsFieldsLikeAtoi) {
-    using V = std::vector<int>;
+    using V = std::vector<std::int64_t>;
     EXPECT_EQ(nsplit("1,,2", ','), (V{1, 0, 2}));
     EXPECT_EQ(nsplit("1,2,", ','), (V{1, 2}));
     EXPECT_EQ(nsplit(",5", ','), (V{0, 5}));
@@ -69,9 +71,14 @@ TEST(Toolkit, NsplitConvertsFieldsLikeAtoi) {
     EXPECT_EQ(nsplit("12,7,\r\n", ','), (V{12, 7, 0}));
     EXPECT_EQ(nsplit(" -4x,+9", ','), (V{-4, 9}));
     EXPECT_EQ(nsplit(",,,,,,,,", ',').size(), 8u);  // a run of commas has no capacity limit
-    // Digit runs of every length, and digits followed by more text.
+    // Digit runs of every length, and digits followed by more text: IDs are
+    // 64-bit, and only beyond that range saturate, as strtoll does.
     EXPECT_EQ(nsplit("123456789,1234567890,2147483648,99999999999,12a,007", ','),
-              (V{123456789, 1234567890, 2147483647, 2147483647, 12, 7}));
+              (V{123456789, 1234567890, 2147483648, 99999999999, 12, 7}));
+    EXPECT_EQ(nsplit("999999999999999999,9223372036854775807,9223372036854775808,99999999999999999999999,"
+                     "-9223372036854775808,-9223372036854775809",
+                     ','),
+              (V{999999999999999999, INT64_MAX, INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN}));
     EXPECT_EQ(nsplit("15253", '5'), (V{1, 2, 3}));  // a digit as the separator
 }
 

@@ -22,9 +22,13 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
         // Only tests that SQLite accepts the sort filter; never stepped.
         const std::string test = "SELECT ID FROM songs WHERE ID>0" + sqlSortFilter;
         db::Statement statement;
-        if (statement.prepare(connection, test) != db::result::ok) {
+        // Only SQLite's generic error means the text was refused; a busy or
+        // damaged library is no fault of the sort filter.
+        if (const int rc = statement.prepare(connection, test); rc == db::result::error) {
             throw RunError(code::sortFilter,
                            "the sort filter was refused: " + connection.errorMessage() + " in: " + test);
+        } else if (rc != db::result::ok) {
+            throw RunError(1500 + rc, "cannot test the sort filter: " + connection.errorMessage() + " in: " + test);
         }
     }
     LibraryInfo info;
@@ -40,7 +44,21 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
         }
         info.size = rc == db::result::row ? count.columnInt(0) : 0;
     }
-    info.columns = ColumnMap::fromColumnNames(db::tableColumnNames(connection, "songs"));
+    {
+        // The columns as `SELECT *` returns them, which is how the selection
+        // reads them: generated columns included, which PRAGMA table_info omits.
+        const std::string sql = "SELECT * FROM songs";
+        db::Statement all;
+        if (const int rc = all.prepare(connection, sql); rc != db::result::ok) {
+            throw RunError(1500 + rc, "cannot read the columns: " + connection.errorMessage() + " in: " + sql);
+        }
+        info.columns = ColumnMap::fromColumnNames(db::columnNames(all));
+    }
+    // Without ID there is nothing to name a song by; SQLite says the same of
+    // any query that asks for it.
+    if (info.columns.position(fieldcode::id) < 0) {
+        throw RunError(1500 + db::result::error, "the songs table has no ID column");
+    }
     return info;
 }
 

@@ -18,7 +18,8 @@ struct LibraryInfo {
     ColumnMap columns;      // where this library keeps each catalogue column
 };
 
-// Throws RunError: 500/1500/2000 + SQLite's code, or 5 for a refused sort filter.
+// Throws RunError: 500/1500/2000 + SQLite's code, or 5 for a sort filter SQLite
+// refused as SQL (its generic error; any other result is the library's 1500 + code).
 LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter);
 
 // Today as a day number since 1899-12-30, in its "%f" text. Throws RunError 2500/3000/4000 + code.

@@ -21,7 +21,7 @@
 namespace vantor {
 namespace {
 
-std::vector<int> rotate(const Arguments& args, const std::string& query, RunEnvironment& env) {
+std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query, RunEnvironment& env) {
     RotationRequest request;
     request.queryFilter = query;
     request.songCount = args.songCount;
@@ -31,7 +31,7 @@ std::vector<int> rotate(const Arguments& args, const std::string& query, RunEnvi
     return rotatePlaylists(request, env.out);
 }
 
-std::vector<int> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env) {
+std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env) {
     env.out << "initial sqlfilter: " << filters.initialQuery << "\n";
     std::string expandedQuery = filters.expandedQuery;
     std::string math = filters.math;
@@ -42,7 +42,7 @@ std::vector<int> selectFromLibrary(const Arguments& args, const FilterStages& fi
     env.out << "sortfilter: " << args.sortFilter << "_\n";
     env.out << "mathfilter: " << math << "_\n";
 
-    env.rng.seed(env.now());
+    env.rng.seed(fmix32(env.now()));
 
     // Every connection of the run finds its file through this; a private
     // copy it may make goes with it, whatever way the run ends.
@@ -91,7 +91,7 @@ bool resultIsTheLibrary(const Arguments& args, RunEnvironment& env) {
     return true;
 }
 
-void writeIds(const std::vector<int>& ids, const Arguments& args, RunEnvironment& env) {
+void writeIds(const std::vector<std::int64_t>& ids, const Arguments& args, RunEnvironment& env) {
     if (resultIsTheLibrary(args, env)) return;
     if (!intArrayToCSV(ids, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
 }
@@ -103,8 +103,17 @@ void writeError(int code, const Arguments& args, RunEnvironment& env) {
 
 }  // namespace
 
+std::uint32_t fmix32(std::uint32_t h) {
+    h ^= h >> 16;
+    h *= 0x85ebca6bu;
+    h ^= h >> 13;
+    h *= 0xc2b2ae35u;
+    h ^= h >> 16;
+    return h;
+}
+
 int run(int argc, const char* const* argv, RunEnvironment& env) {
-    env.rng.seed(env.now());
+    env.rng.seed(fmix32(env.now()));
     echoArguments(argc, argv, env.out);
     const auto parsed = parseArguments(argc, argv);
     if (!parsed) return 2;
@@ -113,7 +122,7 @@ int run(int argc, const char* const* argv, RunEnvironment& env) {
 
     try {
         const FilterStages filters = prepareFilters(args.queryFilter, args.mathFilter);
-        const std::vector<int> ids =
+        const std::vector<std::int64_t> ids =
             filters.rotation ? rotate(args, filters.query, env) : selectFromLibrary(args, filters, env);
         writeIds(ids, args, env);
     } catch (const RunError& e) {

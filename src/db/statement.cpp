@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <utility>
 
 #include "db/connection.h"
@@ -65,11 +66,28 @@ std::optional<std::string_view> Statement::text(int col) const {
 
 int Statement::columnInt(int col) const { return sqlite3_column_int(stmt_, col); }
 
+std::int64_t Statement::columnInt64(int col) const { return sqlite3_column_int64(stmt_, col); }
+
+bool Statement::isInteger(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_INTEGER; }
+
 double Statement::columnDouble(int col) const { return sqlite3_column_double(stmt_, col); }
 
 int Statement::columnCount() const { return sqlite3_column_count(stmt_); }
 
+std::string_view Statement::columnName(int col) const {
+    const char* name = stmt_ != nullptr ? sqlite3_column_name(stmt_, col) : nullptr;
+    return name != nullptr ? std::string_view(name) : std::string_view();
+}
+
 void Statement::finalize() noexcept { sqlite3_finalize(std::exchange(stmt_, nullptr)); }
+
+std::vector<std::string> columnNames(const Statement& statement) {
+    std::vector<std::string> names;
+    const int count = statement.columnCount();
+    names.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) names.emplace_back(statement.columnName(i));
+    return names;
+}
 
 std::vector<std::string> tableColumnNames(Connection& db, const std::string& table, int* rc) {
     std::string quoted = "\"";
@@ -89,6 +107,16 @@ std::vector<std::string> tableColumnNames(Connection& db, const std::string& tab
     }
     if (rc != nullptr) *rc = result;
     return names;
+}
+
+bool likePatternTooLong(const Connection& db, int rc) {
+    // SQLite reports it as its generic error; only the message tells it apart.
+    return rc == SQLITE_ERROR && db.handle() != nullptr &&
+           std::string_view(sqlite3_errmsg(db.handle())) == "LIKE or GLOB pattern too complex";
+}
+
+int likePatternLimit(const Connection& db) {
+    return db.handle() != nullptr ? sqlite3_limit(db.handle(), SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 0;
 }
 
 }  // namespace vantor::db

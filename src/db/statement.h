@@ -3,6 +3,7 @@
 // prepared; whatever follows it is ignored, never run.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,8 +35,14 @@ public:
     // The column's text, valid until the next step; nullopt for NULL.
     std::optional<std::string_view> text(int col) const;
     int columnInt(int col) const;
+    std::int64_t columnInt64(int col) const;
+    // Whether the column's value is an integer.
+    bool isInteger(int col) const;
     double columnDouble(int col) const;
     int columnCount() const;
+    // The name SQLite reports for the result column (for `SELECT *`, the
+    // table's own column names, generated columns included).
+    std::string_view columnName(int col) const;
 
     sqlite3_stmt* handle() const noexcept { return stmt_; }
 
@@ -56,6 +63,16 @@ inline constexpr int ok = 0, error = 1, interrupt = 9, row = 100, done = 101;
 
 // A step failed: anything but OK, ROW and DONE.
 inline bool stepFailed(int code) { return code != result::ok && code != result::row && code != result::done; }
+
+// Whether `rc`, just returned on this connection, is SQLite refusing a LIKE or
+// GLOB pattern longer than its limit: a fault of the text, not of the library.
+bool likePatternTooLong(const Connection& db, int rc);
+
+// The longest LIKE or GLOB pattern this connection accepts, in bytes.
+int likePatternLimit(const Connection& db);
+
+// The names of the prepared statement's result columns, in order.
+std::vector<std::string> columnNames(const Statement& statement);
 
 // The table's column names in position order (PRAGMA table_info). `rc`, when
 // given, receives the SQLite result code; a table that does not exist gives

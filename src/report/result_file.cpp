@@ -56,10 +56,10 @@ bool programerror(int code, const std::string& path, std::ostream& out) {
     return true;
 }
 
-bool intArrayToCSV(std::span<const int> ids, const std::string& path, std::ostream& out) {
+bool intArrayToCSV(std::span<const std::int64_t> ids, const std::string& path, std::ostream& out) {
     std::string line;
     line.reserve(ids.size() * 8);
-    char digits[16];
+    char digits[24];  // INT64_MIN's 20 characters
     for (std::size_t i = 0; i < ids.size(); ++i) {
         if (i > 0) line.push_back(',');
         line.append(digits, std::to_chars(digits, digits + sizeof digits, ids[i]).ptr);

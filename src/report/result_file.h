@@ -3,6 +3,7 @@
 // opened they print "Can't write file" and the run still ends with status 0.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <span>
 #include <string>
@@ -21,6 +22,6 @@ std::string errorStdoutText(int code);
 bool programerror(int code, const std::string& path, std::ostream& out);
 
 // Writes the IDs as "%i" joined by "," with no line break; none gives an empty file.
-bool intArrayToCSV(std::span<const int> ids, const std::string& path, std::ostream& out);
+bool intArrayToCSV(std::span<const std::int64_t> ids, const std::string& path, std::ostream& out);
 
 }  // namespace vantor

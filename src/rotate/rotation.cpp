@@ -48,16 +48,16 @@ std::string readListFile(const std::filesystem::path& workDir, const std::string
 // Position p takes list p mod n, entry (p div n) mod its length, so each list
 // restarts on its own when it runs out. Lists without IDs give up their turns
 // (keeping the rule exact when none is empty); with no IDs at all nothing is dealt.
-std::vector<int> dealInTurn(std::vector<std::vector<int>> lists, int songCount) {
-    std::erase_if(lists, [](const std::vector<int>& list) { return list.empty(); });
+std::vector<std::int64_t> dealInTurn(std::vector<std::vector<std::int64_t>> lists, int songCount) {
+    std::erase_if(lists, [](const std::vector<std::int64_t>& list) { return list.empty(); });
     if (songCount <= 0 || lists.empty()) return {};
-    std::vector<int> result(static_cast<std::size_t>(songCount));
+    std::vector<std::int64_t> result(static_cast<std::size_t>(songCount));
     // Walked round by round with a cursor per list, which is the same rule
     // without two divisions per ID.
     std::vector<std::size_t> cursor(lists.size(), 0);
     std::size_t k = 0;
-    for (int& id : result) {
-        const std::vector<int>& list = lists[k];
+    for (std::int64_t& id : result) {
+        const std::vector<std::int64_t>& list = lists[k];
         id = list[cursor[k]];
         if (++cursor[k] == list.size()) cursor[k] = 0;
         if (++k == lists.size()) k = 0;
@@ -74,7 +74,7 @@ std::vector<std::string> playlistNames(std::string_view filter) {
     return isplit(inside, {","}, false);
 }
 
-std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
+std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
     const std::vector<std::string> names = playlistNames(request.queryFilter);
 
     std::string settings = readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out);
@@ -83,7 +83,7 @@ std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& o
 
     // Every name is looked up and its file read before any ID is dealt, so a
     // missing name ends the run with nothing half-built.
-    std::vector<std::vector<int>> lists;
+    std::vector<std::vector<std::int64_t>> lists;
     lists.reserve(names.size());
     for (const std::string& name : names) {
         const std::optional<std::string> path = listPathFor(settings, loweredSettings, name);
@@ -95,7 +95,7 @@ std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& o
         lists.push_back(nsplit(text, ','));
     }
 
-    std::vector<int> result = dealInTurn(std::move(lists), request.songCount);
+    std::vector<std::int64_t> result = dealInTurn(std::move(lists), request.songCount);
     if (request.removeRepeats) result.resize(static_cast<std::size_t>(removedupes(result, request.window)));
     return result;
 }

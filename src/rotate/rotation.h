@@ -3,6 +3,7 @@
 // files; it opens no database and leaves the result file to the driver.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <ostream>
 #include <string>
@@ -26,6 +27,6 @@ std::vector<std::string> playlistNames(std::string_view filter);
 // The final ID list, repeats already removed when asked. A name missing from
 // the settings file throws RunError(6); files that cannot be opened are
 // reported on `out` with a "Can't open file" line and read as "end".
-std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& out);
+std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::ostream& out);
 
 }  // namespace vantor

@@ -34,8 +34,8 @@ void sortTopList(std::vector<pick>& picks) {
     });
 }
 
-std::vector<int> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng) {
-    std::vector<int> ids;
+std::vector<std::int64_t> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng) {
+    std::vector<std::int64_t> ids;
     ids.reserve(static_cast<std::size_t>(std::max(count, 0)));
     // Only non-negative scores keep the running sum from ever falling, which
     // is what lets a search find the record the scan would stop at.
@@ -65,7 +65,7 @@ std::vector<int> rouletteIds(std::vector<pick> picks, int count, RandomSource& r
     return ids;
 }
 
-std::vector<int> topListIds(std::span<const pick> picks, std::size_t m) {
+std::vector<std::int64_t> topListIds(std::span<const pick> picks, std::size_t m) {
     m = std::min(m, picks.size());
     // The top-list order made total by the query position: a strict ranking,
     // so the best m are the ones the stable sort puts first.
@@ -90,7 +90,7 @@ std::vector<int> topListIds(std::span<const pick> picks, std::size_t m) {
         }
     }
     std::sort(kept.begin(), kept.end(), better);
-    std::vector<int> ids;
+    std::vector<std::int64_t> ids;
     ids.reserve(kept.size());
     for (const std::uint32_t index : kept) ids.push_back(picks[index].id);
     return ids;

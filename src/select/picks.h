@@ -3,6 +3,7 @@
 // Reading rows and writing IDs belong to the selection stage, not here.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -11,7 +12,7 @@
 namespace vantor {
 
 struct pick {
-    int id;
+    std::int64_t id;
     double score;
 };
 
@@ -32,10 +33,10 @@ void sortTopList(std::vector<pick>& picks);
 // skipped). With no negative or NaN score the running sums are kept in the
 // records, so a draw is one binary search instead of two scans; the records
 // are used up either way.
-std::vector<int> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng);
+std::vector<std::int64_t> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng);
 
 // The IDs of the first m records of the top-list order, found without
 // sorting (or copying) every candidate.
-std::vector<int> topListIds(std::span<const pick> picks, std::size_t m);
+std::vector<std::int64_t> topListIds(std::span<const pick> picks, std::size_t m);
 
 }  // namespace vantor

@@ -15,38 +15,29 @@
 namespace vantor {
 namespace {
 
-// Where each field code's column stands in the fetched row, -1 when it was
-// not fetched (or the library lacks it).
-using RowLayout = std::vector<int>;
-
-RowLayout layoutOfAllColumns(const ColumnMap& columns) {
-    RowLayout layout(fieldcode::maxColumnCode + 1);
-    for (int code = 0; code <= fieldcode::maxColumnCode; ++code) layout[code] = columns.position(code);
-    return layout;
-}
-
-// A candidate row read through the layout of the statement that fetched it.
+// A candidate row, each field read from the column of its name in the
+// statement that fetched it.
 class StatementRow final : public SongRow {
 public:
-    StatementRow(const db::Statement& statement, const RowLayout& layout)
-        : statement_(statement), layout_(layout), columnCount_(statement.columnCount()) {}
+    StatementRow(const db::Statement& statement, const ColumnMap& columns) : statement_(statement), columns_(columns) {}
 
     std::optional<std::string_view> text(int fieldCode) const override {
-        if (fieldCode < 0 || fieldCode >= static_cast<int>(layout_.size())) return std::nullopt;
-        const int pos = layout_[static_cast<std::size_t>(fieldCode)];
-        if (pos < 0 || pos >= columnCount_) return std::nullopt;
+        const int pos = columns_.position(fieldCode);
+        if (pos < 0) return std::nullopt;
         return statement_.text(pos);
     }
 
 private:
     const db::Statement& statement_;
-    const RowLayout& layout_;
-    int columnCount_;
+    const ColumnMap& columns_;
 };
 
-int idOf(const db::Statement& statement) {
-    const auto id = statement.text(0);
-    return id ? atoiField(*id) : 0;
+// IDs are 64-bit all the way to the result file, so none is clamped onto
+// another. A stored integer is taken as it is; anything else as atoi reads its text.
+std::int64_t idOf(const db::Statement& statement, int column) {
+    if (statement.isInteger(column)) return statement.columnInt64(column);
+    const auto id = statement.text(column);
+    return id ? atoi64Field(*id) : 0;
 }
 
 // Plans compared for the order they walk rows in: whether an index also
@@ -63,23 +54,21 @@ std::vector<std::string> walkOf(std::vector<std::string> plan) {
 // with the same condition. Used only when SQLite plans it exactly as the
 // query of every column, so rows come in the same order; the head is never
 // printed, so nothing else can tell the two apart.
-std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request, RowLayout& layout) {
+std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request) {
     const std::string reference = referenceSelectionSql(request);
-    layout = layoutOfAllColumns(request.columns);
-    // Without scoring the reference fetches ID alone already. ORDER BY 1
-    // must keep naming the same column, so ID has to come first in the table.
+    // Without scoring the reference fetches ID alone already. A sort filter
+    // may say ORDER BY 1 (the test query refuses any higher position), which
+    // must keep naming the same column: ID has to come first in the table.
     if (request.reference || !request.score || request.columns.position(fieldcode::id) != 0) return reference;
 
-    RowLayout narrow(fieldcode::maxColumnCode + 1, -1);
-    narrow[fieldcode::id] = 0;
     std::string sql = "SELECT ID";
-    int next = 1;
+    std::vector<bool> fetched(fieldcode::maxColumnCode + 1, false);
     for (const int code : request.scoreCodes) {
         if (code <= fieldcode::id || code > fieldcode::maxColumnCode || request.columns.position(code) < 0) continue;
-        if (narrow[static_cast<std::size_t>(code)] >= 0) continue;
+        if (fetched[static_cast<std::size_t>(code)]) continue;
+        fetched[static_cast<std::size_t>(code)] = true;
         sql += ',';
         sql += columnName(code);
-        narrow[static_cast<std::size_t>(code)] = next++;
     }
     sql += " FROM songs WHERE ";
     sql += request.condition;
@@ -88,68 +77,95 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
     if (!referencePlan) return reference;  // the reference's own prepare reports the failure
     const auto narrowPlan = db::queryPlan(connection, sql);
     if (!narrowPlan || walkOf(*referencePlan) != walkOf(*narrowPlan)) return reference;
-    layout = std::move(narrow);
     return sql;
 }
 
-// Opens, prepares and steps the selection query once, mapping failures to their codes.
-void startSelection(db::Connection& connection, db::Statement& statement, const SelectionRequest& request,
-                    RowLayout& layout, int& firstStep) {
-    if (const int rc = connection.open(*request.library); rc != db::result::ok) {
-        throw RunError(4500 + rc,
-                       "cannot open the library " + request.library->path() + ": " + connection.errorMessage());
+// The code a failed step of the selection query ends the run with. A LIKE
+// pattern over SQLite's limit can only come from a search word the user
+// typed: the query filter's, unless the sort filter alone is long enough to
+// hold one (it is appended to the same statement).
+int selectionStepCode(const db::Connection& connection, int step, const SelectionRequest& request) {
+    if (!db::likePatternTooLong(connection, step)) return 6000 + step;
+    const auto limit = static_cast<std::size_t>(std::max(db::likePatternLimit(connection), 0));
+    return request.sortFilter.size() > limit ? code::sortFilter : code::queryFilter;
+}
+
+// Every step is tested, not only the first: rows read before a failure
+// (a busy or damaged page, the time limit) are no answer.
+void checkSelectionStep(const db::Connection& connection, int step, const std::string& sql,
+                        const SelectionRequest& request) {
+    if (!db::stepFailed(step)) return;
+    throw RunError(selectionStepCode(connection, step, request),
+                   "the selection query failed: " + connection.errorMessage() + " in: " + sql);
+}
+
+// The selection query while its rows are read.
+struct SelectionQuery {
+    db::Connection connection;
+    db::Statement statement;
+    std::string sql;
+    // Fields by the names the statement reports, not by the table's
+    // positions: `SELECT *` also returns generated columns, which PRAGMA
+    // table_info leaves out, and ID need not stand first.
+    ColumnMap columns;
+    int idColumn = 0;
+    int step = 0;  // the last step's result
+
+    void next(const SelectionRequest& request) {
+        step = statement.step();
+        checkSelectionStep(connection, step, sql, request);
     }
-    const std::string sql = chooseSelectionSql(connection, request, layout);
-    if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
-        const std::string why = connection.errorMessage() + " in: " + sql;
+};
+
+// Opens, prepares and steps the selection query once, mapping failures to their codes.
+void startSelection(SelectionQuery& query, const SelectionRequest& request) {
+    if (const int rc = query.connection.open(*request.library); rc != db::result::ok) {
+        throw RunError(4500 + rc,
+                       "cannot open the library " + request.library->path() + ": " + query.connection.errorMessage());
+    }
+    query.sql = chooseSelectionSql(query.connection, request);
+    if (const int rc = query.statement.prepare(query.connection, query.sql); rc != db::result::ok) {
+        const std::string why = query.connection.errorMessage() + " in: " + query.sql;
         if (rc == db::result::error) throw RunError(code::queryFilter, "the query filter was refused: " + why);
         throw RunError(5000 + rc, "the selection query could not be prepared: " + why);
     }
-    firstStep = statement.step();
-    if (db::stepFailed(firstStep)) {
-        throw RunError(6000 + firstStep,
-                       "the selection query failed: " + connection.errorMessage() + " in: " + sql);
+    query.columns = ColumnMap::fromColumnNames(db::columnNames(query.statement));
+    query.idColumn = query.columns.position(fieldcode::id);
+    // Only a table changed since it was counted can get here without ID:
+    // any other column in its place would pass for song IDs.
+    if (query.idColumn < 0) {
+        throw RunError(5000 + db::result::error, "the selection query has no ID column: " + query.sql);
     }
+    query.next(request);
 }
 
-// Other failures after the first row end a row loop quietly, but a statement
-// stopped by the time limit must not pass its rows so far off as the result.
-void failIfInterrupted(int step, int base, const char* query) {
-    if (step != db::result::interrupt) return;
-    throw RunError(base + step, std::string(query) + " was interrupted after the time limit of " +
-                                    std::to_string(db::timeLimit().count() / 1000) + " s");
-}
-
-std::vector<int> selectByProbability(db::Statement& statement, int step, const SelectionRequest& request,
-                                     const RowLayout& layout, RandomSource& rng) {
-    std::vector<int> ids;
-    const StatementRow row(statement, layout);
-    for (; step == db::result::row; step = statement.step()) {
+std::vector<std::int64_t> selectByProbability(SelectionQuery& query, const SelectionRequest& request,
+                                              RandomSource& rng) {
+    std::vector<std::int64_t> ids;
+    const StatementRow row(query.statement, query.columns);
+    for (; query.step == db::result::row; query.next(request)) {
         if (request.score) {
             const double score = request.score(row);
             // The draw comes after the score, once per row; NaN never passes.
             const double r = rng.next() / 32768.0;
             if (!(score > r)) continue;
         }
-        ids.push_back(idOf(statement));
+        ids.push_back(idOf(query.statement, query.idColumn));
     }
-    failIfInterrupted(step, 6000, "the selection query");
     return ids;
 }
 
-std::vector<pick> collectCandidates(db::Statement& statement, int step, const SelectionRequest& request,
-                                    const RowLayout& layout) {
+std::vector<pick> collectCandidates(SelectionQuery& query, const SelectionRequest& request) {
     std::vector<pick> picks;
     // The count was taken just before: one allocation of the right size, not
     // a doubling that briefly holds twice the records.
     picks.reserve(static_cast<std::size_t>(std::max(request.librarySize, 0)));
-    const StatementRow row(statement, layout);
-    for (; step == db::result::row; step = statement.step()) {
-        pick p{idOf(statement), 0.0};
+    const StatementRow row(query.statement, query.columns);
+    for (; query.step == db::result::row; query.next(request)) {
+        pick p{idOf(query.statement, query.idColumn), 0.0};
         if (request.score) p.score = request.score(row);
         picks.push_back(p);
     }
-    failIfInterrupted(step, 6000, "the selection query");
     return picks;
 }
 
@@ -215,19 +231,20 @@ std::string lookupInIndexOrder(db::Connection& connection, const std::string& li
 // the membership test alone) and SQLite walks the rows the same way — in key
 // order into the same sort, or along the same index, which the lookup is
 // then told to use.
-std::string chooseSortQuery(db::Connection& connection, const std::vector<int>& ids, const SelectionRequest& request) {
+std::string chooseSortQuery(db::Connection& connection, const std::vector<std::int64_t>& ids,
+                            const SelectionRequest& request) {
     std::string like = buildSortQuery(ids, request.sortFilter);
     if (request.reference || !startsWithOrderBy(request.sortFilter)) return like;
     const auto likePlan = db::queryPlan(connection, like);
     if (!likePlan || likePlan->empty()) return like;
     const std::vector<std::string> likeWalk = walkOf(*likePlan);
 
-    std::vector<int> distinct = ids;
+    std::vector<std::int64_t> distinct = ids;
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     std::string list;
     list.reserve(distinct.size() * 8);
-    char digits[16];
+    char digits[24];
     for (std::size_t i = 0; i < distinct.size(); ++i) {
         if (i > 0) list += ',';
         list.append(digits, std::to_chars(digits, digits + sizeof digits, distinct[i]).ptr);
@@ -273,19 +290,27 @@ namespace {
 
 // Re-orders the draws by the sort filter. Deliberately keeps the count: when
 // draws repeat, the query returns fewer rows and the tail keeps its draws.
-void applySortQuery(std::vector<int>& ids, const SelectionRequest& request) {
+void applySortQuery(std::vector<std::int64_t>& ids, const SelectionRequest& request) {
     db::Connection connection;
     if (const int rc = connection.open(*request.library); rc != db::result::ok) {
         throw RunError(8500 + rc, "cannot open the library " + request.library->path() +
                                       " for sorting: " + connection.errorMessage());
     }
+    // The sort filter passed the count connection's test query, but the
+    // library may have become busy or unreadable since: draws left in draw
+    // order must not pass for sorted ones.
+    const std::string sql = chooseSortQuery(connection, ids, request);
     db::Statement statement;
-    // The sort filter already passed the count connection's test query.
-    if (statement.prepare(connection, chooseSortQuery(connection, ids, request)) != db::result::ok) return;
+    if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
+        throw RunError(8500 + rc, "the sort query could not be prepared: " + connection.errorMessage() + " in: " + sql);
+    }
     std::size_t i = 0;
     int step = db::result::row;
-    while (i < ids.size() && (step = statement.step()) == db::result::row) ids[i++] = idOf(statement);
-    failIfInterrupted(step, 8500, "the sort query");
+    // The sort query fetches ID alone.
+    while (i < ids.size() && (step = statement.step()) == db::result::row) ids[i++] = idOf(statement, 0);
+    if (db::stepFailed(step)) {
+        throw RunError(8500 + step, "the sort query failed: " + connection.errorMessage() + " in: " + sql);
+    }
 }
 
 }  // namespace
@@ -294,11 +319,11 @@ std::string referenceSelectionSql(const SelectionRequest& request) {
     return (request.score ? "SELECT * FROM songs WHERE " : "SELECT ID FROM songs WHERE ") + request.condition;
 }
 
-std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortFilter) {
+std::string buildSortQuery(const std::vector<std::int64_t>& ids, const std::string& sortFilter) {
     std::string sql = "SELECT ID FROM songs WHERE ',";
     sql.reserve(sql.size() + ids.size() * 8 + sortFilter.size() + 32);
-    char digits[16];
-    for (const int id : ids) {
+    char digits[24];
+    for (const std::int64_t id : ids) {
         sql.append(digits, std::to_chars(digits, digits + sizeof digits, id).ptr);
         sql += ',';
     }
@@ -307,30 +332,27 @@ std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortF
     return sql;
 }
 
-std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng) {
-    db::Connection connection;
-    db::Statement statement;
-    RowLayout layout;
-    int step = 0;
-    startSelection(connection, statement, request, layout, step);
+std::vector<std::int64_t> runSelection(const SelectionRequest& request, RandomSource& rng) {
+    SelectionQuery query;
+    startSelection(query, request);
 
-    if (request.mode == 0) return selectByProbability(statement, step, request, layout, rng);
+    if (request.mode == 0) return selectByProbability(query, request, rng);
     if (request.mode != 1 && request.mode != 2) return {};
 
-    std::vector<pick> picks = collectCandidates(statement, step, request, layout);
-    statement = db::Statement();
-    connection = db::Connection();
+    std::vector<pick> picks = collectCandidates(query, request);
+    query.statement = db::Statement();
+    query.connection = db::Connection();
 
     int count = request.songCount;
     if (request.mode == 2) count = std::min(count, request.librarySize);
     // A song count of zero or less asks for nothing.
     if (picks.empty() || count <= 0) return {};
 
-    std::vector<int> ids;
+    std::vector<std::int64_t> ids;
     if (!request.score) {
         ids.resize(static_cast<std::size_t>(count));
         const int k = static_cast<int>(std::min<std::size_t>(picks.size(), 0x7FFFFFFF));
-        for (int& id : ids) id = picks[static_cast<std::size_t>(randint(rng, 0, k))].id;
+        for (std::int64_t& id : ids) id = picks[static_cast<std::size_t>(randint(rng, 0, k))].id;
     } else if (request.mode == 1 && request.reference) {
         ids.reserve(static_cast<std::size_t>(count));
         for (int i = 0; i < count; ++i) {

@@ -4,6 +4,7 @@
 // It does not build SQL from filters and does not write the result file.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,15 +41,15 @@ struct SelectionRequest {
 };
 
 // The final ID list. Throws RunError with the selection and sort connections' codes.
-std::vector<int> runSelection(const SelectionRequest& request, RandomSource& rng);
+std::vector<std::int64_t> runSelection(const SelectionRequest& request, RandomSource& rng);
 
 // "SELECT ID FROM songs WHERE ',5,7,5,9,' LIKE '%,'||ID||',%'" + sort filter.
-std::string buildSortQuery(const std::vector<int>& ids, const std::string& sortFilter);
+std::string buildSortQuery(const std::vector<std::int64_t>& ids, const std::string& sortFilter);
 
 // The sort query to run for these draws: the LIKE form, or a lookup through
 // the ID key that SQLite walks the same way, so the rows and their order are
 // the LIKE form's (the reference request always gets the LIKE form).
-std::string chooseSortQuery(db::Connection& connection, const std::vector<int>& ids,
+std::string chooseSortQuery(db::Connection& connection, const std::vector<std::int64_t>& ids,
                             const SelectionRequest& request);
 
 // The selection query's head and condition: "SELECT * FROM songs WHERE " +

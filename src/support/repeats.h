@@ -2,6 +2,7 @@
 // one that stands among the last `window` kept IDs (window <= 0: every repeat).
 #pragma once
 
+#include <cstdint>
 #include <span>
 
 namespace vantor {
@@ -9,6 +10,6 @@ namespace vantor {
 // Compacts the list in place and returns the new count. Memory follows the
 // list, not the largest ID, and any ID (negative ones included) is safe.
 // Linear in the list's length.
-int removedupes(std::span<int> ids, int window);
+int removedupes(std::span<std::int64_t> ids, int window);
 
 }  // namespace vantor

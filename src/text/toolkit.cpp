@@ -107,7 +107,7 @@ std::vector<std::string> isplit(std::string_view text, const std::vector<std::st
     return pieces;
 }
 
-int atoiField(std::string_view field) {
+std::int64_t atoi64Field(std::string_view field) {
     std::size_t i = 0;
     while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) ++i;
     bool negative = false;
@@ -115,30 +115,35 @@ int atoiField(std::string_view field) {
         negative = field[i] == '-';
         ++i;
     }
-    std::int64_t value = 0;
+    // Accumulated as a magnitude, which has room for the one beyond INT64_MAX
+    // that INT64_MIN needs; anything longer stops there.
+    constexpr std::uint64_t limit = static_cast<std::uint64_t>(INT64_MAX) + 1;
+    std::uint64_t magnitude = 0;
     for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
-        value = value * 10 + (field[i] - '0');
-        if (value > static_cast<std::int64_t>(INT_MAX) + 1) {
-            value = static_cast<std::int64_t>(INT_MAX) + 1;
-        }
+        const auto digit = static_cast<std::uint64_t>(field[i] - '0');
+        magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
     }
-    if (negative) value = -value;
-    if (value > INT_MAX) value = INT_MAX;
-    if (value < INT_MIN) value = INT_MIN;
-    return static_cast<int>(value);
+    if (negative) return magnitude >= limit ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+    return magnitude >= limit ? INT64_MAX : static_cast<std::int64_t>(magnitude);
 }
 
-std::vector<int> nsplit(std::string_view text, char separator) {
-    std::vector<int> fields;
+int atoiField(std::string_view field) {
+    return static_cast<int>(std::clamp<std::int64_t>(atoi64Field(field), INT_MIN, INT_MAX));
+}
+
+std::vector<std::int64_t> nsplit(std::string_view text, char separator) {
+    std::vector<std::int64_t> fields;
     // One field per separator, plus the last: allocated once for long lists.
     fields.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), separator)) + 1);
     std::size_t i = 0;
     while (i < text.size()) {
         // Most fields are a few plain digits: read them on the way to the
-        // separator, and leave anything else to atoiField.
-        int value = 0;
+        // separator (18 digits cannot overflow), and leave anything else to
+        // atoi64Field.
+        std::int64_t value = 0;
         std::size_t end = i;
-        while (end < text.size() && end - i < 9 && text[end] >= '0' && text[end] <= '9' && text[end] != separator) {
+        while (end < text.size() && end - i < 18 && text[end] >= '0' && text[end] <= '9' &&
+               text[end] != separator) {
             value = value * 10 + (text[end] - '0');
             ++end;
         }
@@ -147,7 +152,7 @@ std::vector<int> nsplit(std::string_view text, char separator) {
         } else {
             end = text.find(separator, end);
             if (end == std::string_view::npos) end = text.size();
-            fields.push_back(atoiField(text.substr(i, end - i)));
+            fields.push_back(atoi64Field(text.substr(i, end - i)));
         }
         i = end + 1;
     }

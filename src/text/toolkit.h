@@ -5,6 +5,7 @@
 // function here has a capacity to overflow.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,14 +49,19 @@ std::string lowercased(std::string_view text);
 std::vector<std::string> isplit(std::string_view text, const std::vector<std::string_view>& separators,
                                 bool keep);
 
-// Cuts at every separator byte and converts each field like atoi. A separator
-// as the very last byte adds no field; the empty text gives no fields.
-std::vector<int> nsplit(std::string_view text, char separator);
+// Cuts at every separator byte and converts each field like atoi64Field: song
+// IDs are 64-bit. A separator as the very last byte adds no field; the empty
+// text gives no fields.
+std::vector<std::int64_t> nsplit(std::string_view text, char separator);
 
 // The C runtime's atoi on a field: leading white space, an optional sign,
 // digits up to the first other byte; 0 without digits. Saturates rather than
 // overflowing on absurdly long digit runs.
 int atoiField(std::string_view field);
+
+// The same over 64 bits, for song IDs: saturates at the 64-bit limits, as
+// strtoll does.
+std::int64_t atoi64Field(std::string_view field);
 
 // Equality of two texts ignoring the case of ASCII letters.
 bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b);

@@ -1,6 +1,7 @@
 // Puts names to the IDs of a result file, so a person can judge a run.
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <stdexcept>
 
 #include "db/connection.h"
@@ -34,7 +35,7 @@ void showResult(const std::string& dbPath, const std::string& resultPath, std::o
 
     db::Connection db;
     if (db.open(dbPath) != SQLITE_OK) throw std::runtime_error(dbPath + ": " + db.errorMessage());
-    for (const int id : nsplit(*result, ',')) {
+    for (const std::int64_t id : nsplit(*result, ',')) {
         db::Statement st;
         if (st.prepare(db, "SELECT Artist, SongTitle FROM songs WHERE ID=" + std::to_string(id)) != SQLITE_OK) {
             throw std::runtime_error(dbPath + ": " + db.errorMessage());
