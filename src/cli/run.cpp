@@ -27,6 +27,7 @@ std::vector<int> rotate(const Arguments& args, const std::string& query, RunEnvi
     request.removeRepeats = args.removeRepeatsFlag == 1;
     request.window = args.window;
     request.workDir = env.workDir;
+    request.reasons = &env.err;
     return rotatePlaylists(request, env.out);
 }
 
