@@ -1,7 +1,6 @@
 #include "cli/library.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "db/connection.h"
 #include "db/statement.h"
@@ -12,9 +11,7 @@ namespace vantor {
 LibraryInfo readLibraryInfo(const std::string& dbPath, const std::string& sqlSortFilter) {
     db::Connection connection;
     if (const int rc = connection.open(dbPath); rc != db::result::ok) {
-        std::error_code ec;
-        const char* folder = std::filesystem::is_directory(dbPath, ec) ? " (it is a folder, not a library file)" : "";
-        throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage() + folder);
+        throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
     }
     if (!sqlSortFilter.empty()) {
         // Only tests that SQLite accepts the sort filter; never stepped.

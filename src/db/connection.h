@@ -23,8 +23,10 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens the file read-only and never creates it (a missing file gives
-    // SQLITE_CANTOPEN). Returns the SQLite result code; on failure the handle
-    // is kept so errorMessage() can say why.
+    // SQLITE_CANTOPEN, and so does anything but a regular file: a FIFO, a
+    // device, a folder or a socket). The path is a file name only, never an
+    // SQLite URI. Returns the SQLite result code; on failure the handle is
+    // kept so errorMessage() can say why.
     int open(const std::string& path);
 
     sqlite3* handle() const noexcept { return db_; }
@@ -46,6 +48,7 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string path_;
+    std::string refusal_;  // why path_ was not handed to SQLite at all
     // On the heap so the progress handler's pointer survives a move.
     std::unique_ptr<std::chrono::steady_clock::time_point> deadline_;
 };
