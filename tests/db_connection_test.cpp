@@ -94,6 +94,34 @@ TEST(DbConnection, MissingFileIsCantOpenAndNotCreated) {
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+// In a process where SQLite is already in use the URI setting cannot be
+// changed any more; a name is a plain file name all the same.
+TEST(DbConnection, NamesThatLookLikeUrisArePlainFileNames) {
+    ScratchDir dir;
+    makeCommittedLibrary(dir.file("lib.db"));
+    makeCommittedLibrary(dir.file("file:named.db"));
+    ASSERT_EQ(sqlite3_initialize(), SQLITE_OK);
+    ASSERT_EQ(sqlite3_config(SQLITE_CONFIG_URI, 1), SQLITE_MISUSE);  // too late: nothing changes
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.file(""));
+    struct Case {
+        const char* name;
+        int rc;
+    };
+    for (const Case& c : {Case{"file:named.db", SQLITE_OK}, Case{"file:lib.db", SQLITE_CANTOPEN},
+                          Case{"file:lib.db?mode=ro", SQLITE_CANTOPEN}, Case{"file:./lib.db", SQLITE_CANTOPEN}}) {
+        SCOPED_TRACE(c.name);
+        db::Connection connection;
+        EXPECT_EQ(connection.open(c.name), c.rc);
+        if (c.rc == SQLITE_OK) {
+            db::Statement st;
+            ASSERT_EQ(st.prepare(connection, kStateQuery), SQLITE_OK) << connection.errorMessage();
+            expectCommittedState(st);
+        }
+    }
+    std::filesystem::current_path(cwd);
+}
+
 TEST_F(DbLibrary, NeverWritesTheLibrary) {
     const auto before = readWholeFile(path);
 

@@ -48,7 +48,8 @@ TEST(Diagnostics, StandardErrorSaysWhy) {
         {"a library that is not there",
          {(dir / "absent.db").string(), "id>0", "", "1", "0", "3", "0"},
          kDatabaseMessage + "514",
-         "vantor: cannot open the library " + (dir / "absent.db").string() + ": unable to open database file\n"},
+         "vantor: cannot open the library " + (dir / "absent.db").string() +
+             ": unable to open database file (there is no such file)\n"},
         {"a value longer than SQLite matches",
          {lib, "songtitle='" + std::string(60000, 'x') + "'", "", "1", "0", "3", "0"},
          "ERROR: Please edit Query Filter",

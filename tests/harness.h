@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -93,22 +94,19 @@ struct ProcessResult {
     std::string err;
 };
 
-// Runs the built vantor with these arguments (argv[1..]) in `cwd`.
-// A positive `memoryLimitBytes` caps the child's address space.
+// Runs the built vantor with these arguments (argv[1..]) in `cwd`; `inChild`
+// runs in the child just before the program starts (limits, another user).
 inline ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cwd,
-                               std::size_t memoryLimitBytes = 0) {
+                               const std::function<void()>& inChild) {
     const fs::path outFile = cwd / ".stdout", errFile = cwd / ".stderr";
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(126);
-        if (memoryLimitBytes > 0) {
-            const rlimit limit{memoryLimitBytes, memoryLimitBytes};
-            setrlimit(RLIMIT_AS, &limit);
-        }
         const int o = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int e = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(o, 1);
         dup2(e, 2);
+        if (inChild) inChild();
         std::vector<char*> argv;
         std::string binary = VANTOR_BINARY;
         argv.push_back(binary.data());
@@ -127,6 +125,17 @@ inline ProcessResult runBinary(const std::vector<std::string>& args, const fs::p
     fs::remove(outFile);
     fs::remove(errFile);
     return r;
+}
+
+// The same; a positive `memoryLimitBytes` caps the child's address space.
+inline ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cwd,
+                               std::size_t memoryLimitBytes = 0) {
+    return runBinary(args, cwd, [memoryLimitBytes] {
+        if (memoryLimitBytes > 0) {
+            const rlimit limit{memoryLimitBytes, memoryLimitBytes};
+            setrlimit(RLIMIT_AS, &limit);
+        }
+    });
 }
 
 // The run driver in-process: a fixed clock seeds the generator, so modes 1

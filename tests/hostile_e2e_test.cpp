@@ -300,8 +300,8 @@ TEST(HostileInput, LibrariesThatCannotBeRead) {
         const char* why;
     };
     const std::vector<Case> cases = {
-        {"folder.db", "510", "disk I/O error (it is a folder, not a library file)"},
-        {"absent.db", "514", "unable to open database file"},
+        {"folder.db", "514", "unable to open database file (it is a folder, not a library file)"},
+        {"absent.db", "514", "unable to open database file (there is no such file)"},
         {"empty.db", "1501", "no such table: songs"},
         {"text.db", "1526", "file is not a database"},
     };

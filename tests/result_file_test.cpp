@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -82,4 +84,32 @@ TEST_F(ResultFile, UnwritablePathSaysSoAndWritesNothing) {
     EXPECT_FALSE(intArrayToCSV(std::vector<std::int64_t>{1}, bad, out2));
     EXPECT_EQ(out2.str(), "Can't write file");
     EXPECT_FALSE(std::filesystem::exists(bad));
+}
+
+// The result file is replaced by a new file beside it: a link keeps leading
+// there, the file keeps its own permission bits, and nothing else is left.
+TEST_F(ResultFile, ReplacesALinksTargetAndKeepsItsMode) {
+    namespace fs = std::filesystem;
+    fs::create_directories(dir / "lists");
+    const auto target = dir / "lists" / "result.txt";
+    std::ofstream(target) << "1,2,3";
+    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("lists/result.txt", dir / "link.txt");
+    std::ostringstream out;
+    EXPECT_TRUE(intArrayToCSV(std::vector<int>{4, 5}, (dir / "link.txt").string(), out));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
+    EXPECT_EQ(slurp(target), "4,5");
+    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    // A new file gets what a plain fopen would give it: 0666 less the umask.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_TRUE(intArrayToCSV(std::vector<int>{6}, (dir / "lists" / "new.txt").string(), out));
+    EXPECT_EQ(static_cast<mode_t>(fs::status(dir / "lists" / "new.txt").permissions()), 0666 & ~mask);
+
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir / "lists")) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"new.txt", "result.txt"}));
+    EXPECT_EQ(out.str(), "");
 }

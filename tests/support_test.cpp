@@ -81,11 +81,13 @@ TEST(Files, ReadfileKeepsBytesAndReportsMissingFiles) {
     const auto empty = (dir / "empty").string();
     std::ofstream(empty, std::ios::binary).flush();
 
-    std::ostringstream out;
-    EXPECT_EQ(readfile(crlf, out), "1,2\r\n");
-    EXPECT_EQ(readfile(empty, out), "");
+    std::ostringstream out, err;
+    EXPECT_EQ(readfile(crlf, crlf, out, err), "1,2\r\n");
+    EXPECT_EQ(readfile(empty, empty, out, err), "");
     EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), "");
     const auto missing = (dir / "missing").string();
-    EXPECT_EQ(readfile(missing, out), "end");
-    EXPECT_EQ(out.str(), "\n*** Can't open file: " + missing + " ***\n");
+    EXPECT_EQ(readfile(missing, "missing", out, err), "end");
+    EXPECT_EQ(out.str(), "\n*** Can't open file: missing ***\n");
+    EXPECT_EQ(err.str(), "vantor: cannot read missing: No such file or directory\n");
 }

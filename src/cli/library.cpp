@@ -1,7 +1,6 @@
 #include "cli/library.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "db/connection.h"
 #include "db/library_file.h"
@@ -14,9 +13,7 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
     const std::string& dbPath = library.path();
     db::Connection connection;
     if (const int rc = connection.open(library); rc != db::result::ok) {
-        std::error_code ec;
-        const char* folder = std::filesystem::is_directory(dbPath, ec) ? " (it is a folder, not a library file)" : "";
-        throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage() + folder);
+        throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
     }
     if (!sqlSortFilter.empty()) {
         // Only tests that SQLite accepts the sort filter; never stepped.

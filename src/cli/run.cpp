@@ -1,10 +1,9 @@
 #include "cli/run.h"
 
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "cli/arguments.h"
 #include "cli/filter_rewrites.h"
@@ -13,6 +12,7 @@
 #include "filter/query_sql.h"
 #include "filter/tokenizer.h"
 #include "report/result_file.h"
+#include "report/result_path.h"
 #include "report/run_error.h"
 #include "rotate/rotation.h"
 #include "score/math_filter.h"
@@ -28,6 +28,7 @@ std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query
     request.removeRepeats = args.removeRepeatsFlag == 1;
     request.window = args.window;
     request.workDir = env.workDir;
+    request.reasons = &env.err;
     return rotatePlaylists(request, env.out);
 }
 
@@ -77,17 +78,16 @@ std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterS
 
 // Standard output only says "Can't write file"; this says which and why.
 void reportUnwritable(const std::string& path, RunEnvironment& env) {
-    const int why = errno;
-    env.err << "vantor: cannot write the result file " << path << ": " << std::strerror(why) << "\n";
+    env.err << "vantor: cannot write the result file " << path << ": " << resultWriteFailure() << "\n";
 }
 
-// Opening the library as the result file would empty it: a result path that
-// names the library is treated as one that cannot be written.
+// Replacing the library or one of its files would destroy the host's data: a
+// result path that names one is treated as one that cannot be written.
 bool resultIsTheLibrary(const Arguments& args, RunEnvironment& env) {
-    std::error_code ec;
-    if (!std::filesystem::equivalent(args.resultPath, args.dbPath, ec)) return false;  // false when either is absent
+    const std::optional<std::string> named = libraryFileNamed(args.resultPath, args.dbPath);
+    if (!named) return false;
     env.out << "Can't write file";
-    env.err << "vantor: the result file " << args.resultPath << " is the library; it is left as it is\n";
+    env.err << "vantor: the result file " << args.resultPath << " is " << *named << "; it is left as it is\n";
     return true;
 }
 

@@ -8,6 +8,7 @@
 #include "db/collation.h"
 #include "db/hot_journal.h"
 #include "db/library_file.h"
+#include "support/files.h"
 
 namespace vantor::db {
 namespace {
@@ -23,6 +24,35 @@ bool ranOutOfTime(const std::chrono::steady_clock::time_point* deadline) {
     return deadline != nullptr && std::chrono::steady_clock::now() > *deadline;
 }
 
+// Settings that only take before SQLite's first use, made once. The run has
+// one thread: memory statistics (which serialise every allocation) are never
+// read. A library name is a file name and nothing else: no "file:" URI may
+// reach other files or switch the library to read-write through its parameters.
+void configureSqliteOnce() {
+    static const bool configured = [] {
+        const bool memstatus = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+        const bool uri = sqlite3_config(SQLITE_CONFIG_URI, 0) == SQLITE_OK;
+        return memstatus && uri;
+    }();
+    (void)configured;
+}
+
+// A name SQLite cannot read as a URI, even when it was set up before us to
+// read them (then the setting above fails): "./file:x" names the same file.
+std::string plainFileName(const std::string& path) {
+    return path.starts_with("file:") ? "./" + path : path;
+}
+
+// Why the path is no library file to open, or nothing when it is a regular file.
+std::string whyNotALibraryFile(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::file_type kind = std::filesystem::status(path, ec).type();
+    if (kind == std::filesystem::file_type::regular) return {};
+    if (kind == std::filesystem::file_type::not_found) return "there is no such file";
+    if (ec) return ec.message();
+    return "it is " + kindName(kind) + ", not a library file";
+}
+
 }  // namespace
 
 void setTimeLimit(std::chrono::milliseconds limit) { gTimeLimit = limit; }
@@ -35,6 +65,7 @@ Connection::Connection(Connection&& other) noexcept
     : db_(std::exchange(other.db_, nullptr)),
       path_(std::move(other.path_)),
       library_(std::exchange(other.library_, nullptr)),
+      refusal_(std::move(other.refusal_)),
       deadline_(std::move(other.deadline_)) {}
 
 Connection& Connection::operator=(Connection&& other) noexcept {
@@ -43,6 +74,7 @@ Connection& Connection::operator=(Connection&& other) noexcept {
         db_ = std::exchange(other.db_, nullptr);
         path_ = std::move(other.path_);
         library_ = std::exchange(other.library_, nullptr);
+        refusal_ = std::move(other.refusal_);
         deadline_ = std::move(other.deadline_);
     }
     return *this;
@@ -53,7 +85,7 @@ int Connection::open(const std::string& path) {
     path_ = path;
     deadline_ = std::make_unique<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now() + gTimeLimit);
     // No SQLITE_OPEN_CREATE: a mistyped path must not leave an empty library behind.
-    return openWith(path, SQLITE_OPEN_READONLY);
+    return openWith(plainFileName(path), SQLITE_OPEN_READONLY);
 }
 
 int Connection::open(LibraryFile& library) {
@@ -64,10 +96,14 @@ int Connection::open(LibraryFile& library) {
 
 int Connection::openWith(const std::string& name, int flags) {
     close();
-    // The run has one thread: a connection needs no mutex of its own, and
-    // memory statistics (which serialise every allocation) are never read.
-    static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
-    (void)configured;
+    // SQLite opens the file itself, blocking on a FIFO and past the time
+    // limit, so anything but a regular file is refused before it looks. The
+    // file could still be swapped between this look and SQLite's open; only
+    // someone racing the run on purpose could do that.
+    refusal_ = whyNotALibraryFile(path_);
+    if (!refusal_.empty()) return SQLITE_CANTOPEN;
+    configureSqliteOnce();
+    // The run has one thread: a connection needs no mutex of its own.
     const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc == SQLITE_OK) {
         installCollationHandler(db_);
@@ -111,6 +147,7 @@ bool Connection::reopenedOnRecoveredCopy(int rc) {
 }
 
 std::string Connection::errorMessage() const {
+    if (!refusal_.empty()) return std::string(sqlite3_errstr(SQLITE_CANTOPEN)) + " (" + refusal_ + ")";
     // SQLite's own words here ("attempt to write a readonly database") would mislead.
     if (library_ != nullptr && !library_->failure().empty() &&
         sqlite3_extended_errcode(db_) == SQLITE_READONLY_ROLLBACK) {

@@ -25,8 +25,10 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens the file read-only and never creates it (a missing file gives
-    // SQLITE_CANTOPEN). Returns the SQLite result code; on failure the handle
-    // is kept so errorMessage() can say why.
+    // SQLITE_CANTOPEN, and so does anything but a regular file: a FIFO, a
+    // device, a folder or a socket). The path is a file name only, never an
+    // SQLite URI. Returns the SQLite result code; on failure the handle is
+    // kept so errorMessage() can say why.
     int open(const std::string& path);
 
     // Opens the run's library the same way: its recovered copy once the run
@@ -62,6 +64,7 @@ private:
     sqlite3* db_ = nullptr;
     std::string path_;
     LibraryFile* library_ = nullptr;
+    std::string refusal_;  // why path_ was not handed to SQLite at all
     // On the heap so the progress handler's pointer survives a move.
     std::unique_ptr<std::chrono::steady_clock::time_point> deadline_;
 };

@@ -1,7 +1,8 @@
 #include "report/result_file.h"
 
 #include <charconv>
-#include <fstream>
+
+#include "support/whole_file.h"
 
 namespace vantor {
 namespace {
@@ -21,15 +22,16 @@ const char* ownMessage(int code) {
     }
 }
 
-// Opens the result file for a whole new content, or says why not.
+std::string gWriteFailure;
+
+// Replaces the result file whole, or says that it could not.
 bool writeResult(const std::string& path, const std::string& content, std::ostream& out) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
+    const FileWrite write = writeWholeFile(path, content);
+    if (!write.written) {
+        gWriteFailure = write.failure;
         out << "Can't write file";
-        return false;
     }
-    file << content;
-    return true;
+    return write.written;
 }
 
 }  // namespace
@@ -44,15 +46,12 @@ std::string errorFileText(int code) {
     return own != nullptr ? std::string(own) : kDatabaseMessage + std::to_string(code);
 }
 
+const std::string& resultWriteFailure() { return gWriteFailure; }
+
 bool programerror(int code, const std::string& path, std::ostream& out) {
-    // Open first: when the file cannot be written nothing else is printed.
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        out << "Can't write file";
-        return false;
-    }
+    // Written first: when the file cannot be written nothing else is printed.
+    if (!writeResult(path, errorFileText(code), out)) return false;
     out << errorStdoutText(code);
-    file << errorFileText(code);
     return true;
 }
 

@@ -1,6 +1,8 @@
 // The result file, the front end's only view of a run: one line of IDs, or
-// one error message. Both writers replace the file whole; when it cannot be
-// opened they print "Can't write file" and the run still ends with status 0.
+// one error message. Both writers replace the file whole, so a reader sees
+// the earlier file or this run's, never a part (see writeWholeFile); when it
+// cannot be written they print "Can't write file" and the run still ends
+// with status 0. Which paths must never be written is the caller's business.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,9 @@ std::string errorFileText(int code);
 
 // What standard output shows for the code (the database message without the number).
 std::string errorStdoutText(int code);
+
+// Why the last write of the result file failed, for people (as errno is for a call).
+const std::string& resultWriteFailure();
 
 // Writes the error message for `code` to `path` and prints it to `out`.
 // Returns false when the file could not be written ("Can't write file" printed).

@@ -37,12 +37,20 @@ std::optional<std::string> listPathFor(const std::string& settings, const std::s
 
 // Opens the list by the path as written; lists that were only ever found by
 // their lower-cased path keep working. One "Can't open file" line, naming the
-// path as written, and only when neither can be opened.
-std::string readListFile(const std::filesystem::path& workDir, const std::string& path, std::ostream& out) {
+// path as written, and only when neither can be opened; a file that is there
+// but cannot be read is reported as it is, not looked for elsewhere.
+std::string readListFile(const std::filesystem::path& workDir, const std::string& path, std::ostream& out,
+                         std::ostream& err) {
     const std::string lowered = lowercased(path);
-    if (lowered == path) return readfile((workDir / path).string(), path, out);
-    if (auto text = readWholeFile((workDir / path).string())) return std::move(*text);
-    return readfile((workDir / lowered).string(), path, out);
+    FileText list = readFileText((workDir / path).string());
+    if (list.absent && lowered != path) list = readFileText((workDir / lowered).string());
+    return readfile(std::move(list), path, out, err);
+}
+
+// Reasons go to standard error when the caller gave one.
+std::ostream& reasonsOf(const RotationRequest& request) {
+    static std::ostream nowhere(nullptr);
+    return request.reasons != nullptr ? *request.reasons : nowhere;
 }
 
 // Position p takes list p mod n, entry (p div n) mod its length, so each list
@@ -77,7 +85,7 @@ std::vector<std::string> playlistNames(std::string_view filter) {
 std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
     const std::vector<std::string> names = playlistNames(request.queryFilter);
 
-    std::string settings = readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out);
+    std::string settings = readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out, reasonsOf(request));
     endAtZeroByte(settings);
     const std::string loweredSettings = lowercased(settings);
 
@@ -90,7 +98,7 @@ std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::o
         if (!path) {
             throw RunError(code::playlistName, "playlist \"" + name + "\" is not in " + kSettingsFile);
         }
-        std::string text = readListFile(request.workDir, *path, out);
+        std::string text = readListFile(request.workDir, *path, out, reasonsOf(request));
         endAtZeroByte(text);
         lists.push_back(nsplit(text, ','));
     }

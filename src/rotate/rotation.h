@@ -18,6 +18,7 @@ struct RotationRequest {
     bool removeRepeats = false;     // the flag was exactly 1
     int window = 0;
     std::filesystem::path workDir;  // where "vantor.ini" and relative list paths are looked up
+    std::ostream* reasons = nullptr;  // standard error: why a file could not be read (none: not said)
 };
 
 // The names in the filter: the text after the last "rotate(" up to the first
@@ -25,8 +26,9 @@ struct RotationRequest {
 std::vector<std::string> playlistNames(std::string_view filter);
 
 // The final ID list, repeats already removed when asked. A name missing from
-// the settings file throws RunError(6); files that cannot be opened are
-// reported on `out` with a "Can't open file" line and read as "end".
+// the settings file throws RunError(6); files that cannot be read (missing,
+// no regular file, past kLargestListFile, a failed read) are reported on
+// `out` with a "Can't open file" line, their reason on `reasons`, and read as "end".
 std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::ostream& out);
 
 }  // namespace vantor

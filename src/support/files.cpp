@@ -1,42 +1,68 @@
 #include "support/files.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <limits>
+#include <system_error>
+
+#include "support/platform_files.h"
 
 namespace vantor {
+
+namespace fs = std::filesystem;
+
+std::string kindName(fs::file_type kind) {
+    switch (kind) {
+        case fs::file_type::regular: return "";
+        case fs::file_type::directory: return "a folder";
+        case fs::file_type::fifo: return "a FIFO";
+        case fs::file_type::character:
+        case fs::file_type::block: return "a device";
+        case fs::file_type::socket: return "a socket";
+        default: return "an unusual file";
+    }
+}
+
+FileText readFileText(const std::string& path, std::uint64_t maxBytes) {
+    FileText read;
+    // Looked at before it is opened: opening a device can already do something.
+    std::error_code ec;
+    const fs::file_type kind = fs::status(path, ec).type();
+    if (kind == fs::file_type::not_found || (ec && kind == fs::file_type::none)) {
+        read.absent = kind == fs::file_type::not_found;
+        read.failure = ec.message();
+        return read;
+    }
+    if (kind != fs::file_type::regular) {
+        read.failure = "it is " + kindName(kind) + ", not a regular file";
+        return read;
+    }
+    // Opened without blocking and checked again, for a file swapped since the look.
+    platform::FileRead file = platform::readRegularFile(path, maxBytes);
+    if (file.kind != fs::file_type::regular && file.error == 0) {
+        read.failure = "it is " + kindName(file.kind) + ", not a regular file";
+    } else if (file.error != 0) {
+        read.absent = file.kind == fs::file_type::not_found;
+        read.failure = platform::errorText(file.error);
+    } else if (file.tooLarge) {
+        read.failure = "it is larger than " + std::to_string(maxBytes >> 20) + " MB";
+    } else {
+        read.text = std::move(file.content);
+    }
+    return read;
+}
 
 std::optional<std::string> readWholeFile(const std::string& path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return std::nullopt;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    // One read of the known size; whatever the size did not cover (a file
-    // still growing, or one without a size) is read on to its end.
-    std::string content;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec) {
-        content.resize(static_cast<std::size_t>(size));
-        in.read(content.data(), static_cast<std::streamsize>(content.size()));
-        content.resize(static_cast<std::size_t>(in.gcount()));
-        if (!in) return content;
-    }
-    content.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return content;
+    return readFileText(path, std::numeric_limits<std::uint64_t>::max()).text;
 }
 
-}  // namespace vantor
-
-namespace vantor {
-
-std::string readfile(const std::string& path, std::ostream& out) {
-    return readfile(path, path, out);
-}
-
-std::string readfile(const std::string& path, const std::string& shownAs, std::ostream& out) {
-    if (auto content = readWholeFile(path)) return std::move(*content);
+std::string readfile(FileText read, const std::string& shownAs, std::ostream& out, std::ostream& err) {
+    if (read.text) return std::move(*read.text);
     out << "\n*** Can't open file: " << shownAs << " ***\n";
+    err << "vantor: cannot read " << shownAs << ": " << read.failure << "\n";
     return "end";
+}
+
+std::string readfile(const std::string& path, const std::string& shownAs, std::ostream& out, std::ostream& err) {
+    return readfile(readFileText(path), shownAs, out, err);
 }
 
 }  // namespace vantor

@@ -1,0 +1,34 @@
+// Writing a file whole: the new content goes into a temporary file beside it,
+// which then replaces it in one step, so a reader sees the old file or the
+// new one, never a part. Only a regular file (or a path not there yet) is
+// written. It does not know which files are off limits; its callers do.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vantor {
+
+// The file a write to `path` lands in: symbolic links at its end followed,
+// so the link stays and its target is replaced.
+std::filesystem::path writeTarget(const std::filesystem::path& path);
+
+struct FileWrite {
+    bool written = false;
+    std::string failure;  // why not, for people
+};
+
+// Replaces the file at writeTarget(path) with `content`:
+// - normally a new temporary file "NAME.vantor-PID-N.tmp" in the same folder,
+//   with the old file's permission bits, renamed over it;
+// - when the folder allows no such file, or the rename fails (after retrying
+//   for up to a second where a reader can block it), the file is written in
+//   place instead, emptied first;
+// - when a write or the close fails, nothing of the new content stays: the
+//   temporary file goes, and so does the old file wherever the folder let us
+//   make the temporary one (or an in-place write is emptied), so that an
+//   earlier content cannot pass for this one.
+FileWrite writeWholeFile(const std::string& path, std::string_view content);
+
+}  // namespace vantor
