@@ -5,14 +5,14 @@
 
 #include <vector>
 
-#include "cli/filter_rewrites.h"
 #include "filter/field_catalogue.h"
 #include "filter/query_sql.h"
-#include "filter/tokenizer.h"
+#include "filter/rewrites.h"
 #include "report/result_file.h"
 #include "report/run_error.h"
 #include "rotate/rotation.h"
 #include "score/math_filter.h"
+#include "score/tokenizer.h"
 #include "text/toolkit.h"
 
 namespace vantor {

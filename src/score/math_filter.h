@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "filter/song_row.h"
-#include "filter/tokens.h"
 #include "score/formula_template.h"
 #include "score/score_cache.h"
+#include "score/tokens.h"
 
 namespace vantor {
 
