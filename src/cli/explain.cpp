@@ -90,7 +90,8 @@ void explainQuery(const std::string& typed, const FilterStages& s, std::ostream&
     out << "query filter: " << typed << "\n";
     out << "  after the rewrites:  " << (s.rotation ? s.query : s.initialQuery) << "\n";
     if (s.rotation) {
-        out << "  a playlist rotation: the lists named in vantor.ini are dealt in turn; no library is read,\n"
+        out << "  a playlist rotation: the lists named in " << kSettingsFile
+            << " are dealt in turn; no library is read,\n"
                "  and the math and sort filters are not used. Playlists:";
         for (const std::string& name : playlistNames(s.query)) out << " " << inQuotes(name);
         out << "\n";
