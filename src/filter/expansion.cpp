@@ -60,7 +60,7 @@ std::string quoteBareWords(const Tokens& tokens) {
         }
         const bool keep =
             fieldCode(token) >= 0 ||
-            token == "if" || isFunctionName(token) ||
+            token == kIfFunction || isFunctionName(token) ||
             (isnumeric(token) && (k == 0 || (tokens[k - 1] != "=" && tokens[k - 1] != "~"))) ||
             isOneOf(token, {"=", "~", "<", ">", "&", "|", "(", ")", "!", " ", "'", ">=", "<=", "!=", "!~", "+",
                             "-", "*", "/", "^", ","}) ||
@@ -84,7 +84,9 @@ std::string prefixAnyfield(const Tokens& tokens) {
     for (std::size_t k = 0; k < tokens.size(); ++k) {
         const std::string& token = tokens[k];
         const bool opening = token == "'" && !inside;
-        if (opening && (k == 0 || !isOneOf(tokens[k - 1], {"=", "~", "!=", "!~"}))) out += "anyfield~";
+        if (opening && (k == 0 || !isOneOf(tokens[k - 1], {"=", "~", "!=", "!~"}))) {
+            out.append(kAnyfieldLabel).append("~");
+        }
         out += token;
         inside = quoteStateAfter(tokens, k, inside);
     }

@@ -121,7 +121,7 @@ int MMlabelToNumber(std::string& label) {
     lowercase(label);
     if (label == "id") return fieldcode::id;
     if (!label.empty() && label.front() == '\'') return fieldcode::literal;
-    if (label == "anyfield") return fieldcode::anyfield;
+    if (label == kAnyfieldLabel) return fieldcode::anyfield;
     for (const Field& f : kFields) {
         if (label == f.label) return f.code;
     }

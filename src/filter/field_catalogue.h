@@ -38,6 +38,9 @@ inline constexpr int unknown = -1;
 inline constexpr int maxColumnCode = 91;
 }  // namespace fieldcode
 
+// The label that stands for all text fields at once (fieldcode::anyfield).
+inline constexpr std::string_view kAnyfieldLabel = "anyfield";
+
 struct Field {
     std::string_view label;   // the column name in lower case
     int code;                 // column number in the classic layout, or 92..94 for ages
@@ -86,9 +89,10 @@ std::span<const Field> unitFields();
 std::string inFilterUnits(std::string_view name, const Field& field);
 
 // The ten functions the filters pass through to the parser ("abs" ... "tan"),
-// compared without regard to ASCII case. "if" is handled apart: the tokenizer
-// only knows it glued to its "(".
+// compared without regard to ASCII case. "if" (kIfFunction) is handled apart:
+// the tokenizer only knows it glued to its "(".
 bool isFunctionName(std::string_view word);
+inline constexpr std::string_view kIfFunction = "if";
 
 // The scorer's numeric set: ID, the numeric columns and the three ages.
 bool isScorerNumeric(int code);

@@ -35,7 +35,7 @@ struct Keyword {
 const std::vector<Keyword>& keywords() {
     static const std::vector<Keyword> table = [] {
         std::vector<Keyword> t{
-            {"anyfield", Becomes::Anyfield, ""},
+            {kAnyfieldLabel, Becomes::Anyfield, ""},
             {"currenttime", Becomes::Today, ""},
         };
         for (const AgeField& age : ageFields()) t.push_back({age.label, Becomes::Age, std::string(age.date->column)});

@@ -17,10 +17,6 @@ constexpr int kWord = 0;
 constexpr int kOperator = 1;
 constexpr int kNumber = 2;
 
-// The one special word besides the ages: "if" glued to its "(", matched
-// exactly (lower case). Only the word is taken; the "(" is then scanned like
-// any character.
-constexpr std::string_view kIfWord = "if";
 
 // The class of the character at i, or kNoClass for spaces and control
 // characters, which leave the current class as it is.
@@ -52,12 +48,14 @@ struct Scan {
 };
 
 // Step 1: a special word at i, "if(" first, then the ages in catalogue order.
-// Returns how many characters it took, 0 when none starts here.
+// Returns how many characters it took, 0 when none starts here. "if" glued to
+// its "(" is matched exactly (lower case), and only the word is taken: the
+// "(" is then scanned like any character.
 std::size_t takeSpecialWord(Scan& s, std::string_view in, std::size_t i, std::string_view today) {
-    if (in.substr(i).starts_with(kIfWord) && in.substr(i + kIfWord.size()).starts_with('(')) {
+    if (in.substr(i).starts_with(kIfFunction) && in.substr(i + kIfFunction.size()).starts_with('(')) {
         // "if" joins the operator text around it and leaves the class memories alone.
-        s.current += kIfWord;
-        return kIfWord.size();
+        s.current += kIfFunction;
+        return kIfFunction.size();
     }
     for (const AgeField& age : ageFields()) {
         if (!startsWithIgnoreAsciiCase(in.substr(i), age.label)) continue;
