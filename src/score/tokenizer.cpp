@@ -17,7 +17,6 @@ constexpr int kWord = 0;
 constexpr int kOperator = 1;
 constexpr int kNumber = 2;
 
-
 // The class of the character at i, or kNoClass for spaces and control
 // characters, which leave the current class as it is.
 int classAt(std::string_view text, std::size_t i) {
@@ -47,8 +46,8 @@ struct Scan {
     }
 };
 
-// Step 1: a special word at i, "if(" first, then the ages in catalogue order.
-// Returns how many characters it took, 0 when none starts here. "if" glued to
+// A special word at i, "if(" first, then the ages in catalogue order; tried
+// before the character's class is looked at. Returns how many characters it took, 0 when none starts here. "if" glued to
 // its "(" is matched exactly (lower case), and only the word is taken: the
 // "(" is then scanned like any character.
 std::size_t takeSpecialWord(Scan& s, std::string_view in, std::size_t i, std::string_view today) {
@@ -71,8 +70,8 @@ std::size_t takeSpecialWord(Scan& s, std::string_view in, std::size_t i, std::st
     return 0;
 }
 
-// Step 3's test: whether the token being filled ends in front of this
-// character, and with which flag. -2 for no cut.
+// Whether the token being filled ends in front of this character, and with
+// which flag: kNoCut when it goes on.
 constexpr int kNoCut = -2;
 int cutFlag(const Scan& s) {
     if (s.current.empty()) return kNoCut;
