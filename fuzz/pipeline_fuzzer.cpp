@@ -19,15 +19,15 @@
 #include <vector>
 
 #include "cli/explain.h"
-#include "cli/filter_rewrites.h"
 #include "db/collation.h"
 #include "filter/field_catalogue.h"
 #include "filter/passes.h"
 #include "filter/query_sql.h"
-#include "filter/tokenizer.h"
+#include "filter/rewrites.h"
 #include "report/run_error.h"
 #include "rotate/rotation.h"
 #include "score/math_filter.h"
+#include "score/tokenizer.h"
 #include "support/repeats.h"
 #include "text/toolkit.h"
 

@@ -71,3 +71,22 @@ TEST(Catalogue, AnyfieldSqlFollowsTheTable) {
     EXPECT_EQ(map.position(16), -1);
     EXPECT_EQ(ColumnMap::classic().position(16), 16);
 }
+
+TEST(Catalogue, AgesAndUnitsAreReadOffTheTable) {
+    std::vector<std::string> ages;
+    for (const AgeField& age : ageFields()) {
+        ages.push_back(std::string(age.label) + ":" + std::string(age.date->label) + ":" +
+                       std::string(age.date->column));
+    }
+    EXPECT_EQ(ages, (std::vector<std::string>{"lastplayedage:lasttimeplayed:LastTimePlayed",
+                                              "dateaddedage:dateadded:DateAdded",
+                                              "filemodifiedage:filemodified:FileModified"}));
+    std::vector<std::string> units;
+    for (const Field& f : unitFields()) {
+        units.push_back(inFilterUnits(f.label, f) + " " + inFilterUnits(f.column, f));
+    }
+    EXPECT_EQ(units, (std::vector<std::string>{"(songlength/1000.0) (SongLength/1000.0)",
+                                               "(rating/20.0) (Rating/20.0)"}));
+    EXPECT_EQ(fieldByCode(fieldcode::rating)->label, "rating");
+    EXPECT_EQ(fieldByCode(fieldcode::unknown), nullptr);
+}

@@ -6,7 +6,7 @@
 #include "filter/field_catalogue.h"
 #include "filter/passes.h"
 #include "filter/query_sql.h"
-#include "filter/tokenizer.h"
+#include "score/tokenizer.h"
 #include "text/toolkit.h"
 
 using namespace vantor;

@@ -96,7 +96,7 @@ TEST_F(ResultFile, ReplacesALinksTargetAndKeepsItsMode) {
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink("lists/result.txt", dir / "link.txt");
     std::ostringstream out;
-    EXPECT_TRUE(intArrayToCSV(std::vector<int>{4, 5}, (dir / "link.txt").string(), out));
+    EXPECT_TRUE(intArrayToCSV(std::vector<std::int64_t>{4, 5}, (dir / "link.txt").string(), out));
     EXPECT_TRUE(fs::is_symlink(dir / "link.txt"));
     EXPECT_EQ(slurp(target), "4,5");
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
@@ -104,7 +104,7 @@ TEST_F(ResultFile, ReplacesALinksTargetAndKeepsItsMode) {
     // A new file gets what a plain fopen would give it: 0666 less the umask.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    EXPECT_TRUE(intArrayToCSV(std::vector<int>{6}, (dir / "lists" / "new.txt").string(), out));
+    EXPECT_TRUE(intArrayToCSV(std::vector<std::int64_t>{6}, (dir / "lists" / "new.txt").string(), out));
     EXPECT_EQ(static_cast<mode_t>(fs::status(dir / "lists" / "new.txt").permissions()), 0666 & ~mask);
 
     std::vector<std::string> names;

@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/filter_rewrites.h"
 #include "filter/expansion.h"
 #include "filter/field_catalogue.h"
-#include "filter/tokenizer.h"
+#include "filter/rewrites.h"
 #include "report/run_error.h"
 #include "score/math_filter.h"
+#include "score/tokenizer.h"
 
 using namespace vantor;
 

@@ -11,16 +11,16 @@
 #include <cstdint>
 #include <memory>
 
-#include "cli/filter_rewrites.h"
 #include "db/connection.h"
 #include "db/library_file.h"
 #include "db/statement.h"
 #include "demolib/demolib.h"
 #include "filter/expansion.h"
-#include "filter/tokenizer.h"
+#include "filter/rewrites.h"
 #include "harness.h"
 #include "report/run_error.h"
 #include "score/math_filter.h"
+#include "score/tokenizer.h"
 #include "select/selection.h"
 
 using namespace vantor;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "filter/tokenizer.h"
+#include "score/tokenizer.h"
 
 using namespace vantor;
 

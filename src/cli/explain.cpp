@@ -5,14 +5,14 @@
 
 #include <vector>
 
-#include "cli/filter_rewrites.h"
 #include "filter/field_catalogue.h"
 #include "filter/query_sql.h"
-#include "filter/tokenizer.h"
+#include "filter/rewrites.h"
 #include "report/result_file.h"
 #include "report/run_error.h"
 #include "rotate/rotation.h"
 #include "score/math_filter.h"
+#include "score/tokenizer.h"
 #include "text/toolkit.h"
 
 namespace vantor {
@@ -90,7 +90,8 @@ void explainQuery(const std::string& typed, const FilterStages& s, std::ostream&
     out << "query filter: " << typed << "\n";
     out << "  after the rewrites:  " << (s.rotation ? s.query : s.initialQuery) << "\n";
     if (s.rotation) {
-        out << "  a playlist rotation: the lists named in vantor.ini are dealt in turn; no library is read,\n"
+        out << "  a playlist rotation: the lists named in " << kSettingsFile
+            << " are dealt in turn; no library is read,\n"
                "  and the math and sort filters are not used. Playlists:";
         for (const std::string& name : playlistNames(s.query)) out << " " << inQuotes(name);
         out << "\n";

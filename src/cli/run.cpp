@@ -6,16 +6,16 @@
 #include <optional>
 
 #include "cli/arguments.h"
-#include "cli/filter_rewrites.h"
 #include "cli/library.h"
 #include "db/library_file.h"
 #include "filter/query_sql.h"
-#include "filter/tokenizer.h"
+#include "filter/rewrites.h"
 #include "report/result_file.h"
 #include "report/result_path.h"
 #include "report/run_error.h"
 #include "rotate/rotation.h"
 #include "score/math_filter.h"
+#include "score/tokenizer.h"
 #include "select/selection.h"
 
 namespace vantor {

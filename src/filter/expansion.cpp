@@ -1,6 +1,7 @@
 // Four passes over the operator split of the filter, each with its own quote
 // tracking, then two clean-ups of the "&" that blanks inside parentheses
 // leave behind. Output is built by appending, so its length is not bounded.
+// It rejects nothing: an odd word is quoted or left bare for later stages.
 #include "filter/expansion.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 
 #include "filter/field_catalogue.h"
 #include "filter/passes.h"
+#include "text/quoted_text.h"
 #include "text/toolkit.h"
 
 namespace vantor {
@@ -19,21 +21,13 @@ bool isOneOf(std::string_view token, std::initializer_list<std::string_view> set
     return std::find(set.begin(), set.end(), token) != set.end();
 }
 
-// A quote before a letter is an apostrophe inside a word (don't); bytes above
-// 127 count as letters so words in other scripts stay inside their quotes.
-bool beginsWithLetter(std::string_view token) {
-    if (token.empty()) return false;
-    const auto c = static_cast<unsigned char>(token.front());
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
-}
-
-// The quote state after token k: a quote opens, and closes again unless the
-// next token begins with a letter. The end of the list counts as no letter.
+// The quote state after token k: the apostrophe rule, with the next token's
+// first byte as the character after the quote.
 bool quoteStateAfter(const Tokens& tokens, std::size_t k, bool inside) {
     if (tokens[k] != "'") return inside;
-    if (!inside) return true;
-    const bool letterNext = k + 1 < tokens.size() && beginsWithLetter(tokens[k + 1]);
-    return letterNext;
+    const bool letterNext = k + 1 < tokens.size() && !tokens[k + 1].empty() &&
+                            isLetterByte(static_cast<unsigned char>(tokens[k + 1].front()));
+    return insideAfterApostrophe(inside, letterNext);
 }
 
 int fieldCode(const std::string& token) {
@@ -66,7 +60,7 @@ std::string quoteBareWords(const Tokens& tokens) {
         }
         const bool keep =
             fieldCode(token) >= 0 ||
-            token == "if" || isFunctionName(token) ||
+            token == kIfFunction || isFunctionName(token) ||
             (isnumeric(token) && (k == 0 || (tokens[k - 1] != "=" && tokens[k - 1] != "~"))) ||
             isOneOf(token, {"=", "~", "<", ">", "&", "|", "(", ")", "!", " ", "'", ">=", "<=", "!=", "!~", "+",
                             "-", "*", "/", "^", ","}) ||
@@ -90,7 +84,9 @@ std::string prefixAnyfield(const Tokens& tokens) {
     for (std::size_t k = 0; k < tokens.size(); ++k) {
         const std::string& token = tokens[k];
         const bool opening = token == "'" && !inside;
-        if (opening && (k == 0 || !isOneOf(tokens[k - 1], {"=", "~", "!=", "!~"}))) out += "anyfield~";
+        if (opening && (k == 0 || !isOneOf(tokens[k - 1], {"=", "~", "!=", "!~"}))) {
+            out.append(kAnyfieldLabel).append("~");
+        }
         out += token;
         inside = quoteStateAfter(tokens, k, inside);
     }

@@ -8,8 +8,9 @@
 
 namespace vantor {
 
+// Expands the easy notation into the full one and returns it, lower case.
 // Normalises the spaces of `text` in place first, so the caller sees the
-// normalised text; returns the expanded, lower-case text.
+// normalised text.
 std::string easyFormulaToFullRedone(std::string& text);
 
 }  // namespace vantor

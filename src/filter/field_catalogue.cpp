@@ -1,6 +1,7 @@
 // The field table and everything derived from it. Labels are the column
 // names in lower case, which the SQL translation relies on when it copies a
-// label into SQL unchanged.
+// label into SQL unchanged. It reads no schema: ColumnMap takes the column
+// names a library reports, and the stages that read rows do the reading.
 #include "filter/field_catalogue.h"
 
 #include <algorithm>
@@ -24,17 +25,17 @@ constexpr std::array kFields = {
     Field{"year", 9, "Year", Number},
     Field{"genre", 10, "Genre", Text},
     Field{"filelength", 11, "FileLength", Number},
-    Field{"songlength", 12, "SongLength", Number},
-    Field{"idmedia", 13, "IDMedia", Number},
-    Field{"rating", 16, "Rating", Number},
+    Field{"songlength", fieldcode::songLength, "SongLength", Number, "1000.0"},  // milliseconds; seconds to the filters
+    Field{"idmedia", fieldcode::idMedia, "IDMedia", Number},
+    Field{"rating", fieldcode::rating, "Rating", Number, "20.0"},  // 0..100; stars to the filters
     Field{"bitrate", 17, "Bitrate", Number},
     Field{"author", 24, "Author", Text},
     Field{"samplingfrequency", 25, "SamplingFrequency", Number},
     Field{"stereo", 26, "Stereo", Number},
     Field{"bpm", 30, "BPM", Number},
     Field{"playcounter", 36, "PlayCounter", Number},
-    Field{"lasttimeplayed", 37, "LastTimePlayed", Number},
-    Field{"filemodified", 39, "FileModified", Number},
+    Field{"lasttimeplayed", fieldcode::lastTimePlayed, "LastTimePlayed", Number},
+    Field{"filemodified", fieldcode::fileModified, "FileModified", Number},
     Field{"normalizetrack", 42, "NormalizeTrack", Number},
     Field{"normalizealbum", 43, "NormalizeAlbum", Number},
     Field{"custom1", 44, "Custom1", Text},
@@ -42,7 +43,7 @@ constexpr std::array kFields = {
     Field{"custom3", 46, "Custom3", Text},
     Field{"custom4", 47, "Custom4", Text},
     Field{"custom5", 48, "Custom5", Text},
-    Field{"dateadded", 49, "DateAdded", Number},
+    Field{"dateadded", fieldcode::dateAdded, "DateAdded", Number},
     Field{"copyright", 57, "Copyright", Text},
     Field{"publisher", 58, "Publisher", Text},
     Field{"encoder", 59, "Encoder", Text},
@@ -60,16 +61,17 @@ constexpr std::array kFields = {
     Field{"quality", 89, "Quality", Text},
     Field{"lyrics", 90, "Lyrics", Text},
     Field{"comment", 91, "Comment", Text},
-    // Derived ages: spelled out by the tokenizer and the SQL translation
-    // before any column is read, so they have no column of their own.
-    Field{"lastplayedage", fieldcode::lastPlayedAge, "", Number},
-    Field{"dateaddedage", fieldcode::dateAddedAge, "", Number},
-    Field{"filemodifiedage", fieldcode::fileModifiedAge, "", Number},
+    // Derived ages, in days: today's day number minus the date field named
+    // last. The tokenizer and the SQL translation spell them out before any
+    // column is read, so they have no column of their own.
+    Field{"lastplayedage", fieldcode::lastPlayedAge, "", Number, "", fieldcode::lastTimePlayed},
+    Field{"dateaddedage", fieldcode::dateAddedAge, "", Number, "", fieldcode::dateAdded},
+    Field{"filemodifiedage", fieldcode::fileModifiedAge, "", Number, "", fieldcode::fileModified},
 };
 
 constexpr Field kId{"id", fieldcode::id, "ID", Number};
 
-const Field* findByCode(int code) {
+constexpr const Field* findByCode(int code) {
     if (code == fieldcode::id) return &kId;
     for (const Field& f : kFields) {
         if (f.code == code) return &f;
@@ -77,8 +79,30 @@ const Field* findByCode(int code) {
     return nullptr;
 }
 
+constexpr bool isAge(const Field& f) { return f.ageOf != fieldcode::unknown; }
+constexpr bool hasDivisor(const Field& f) { return !f.divisor.empty(); }
+
+// The ages and the unit fields, in table order, read off the rows above.
+constexpr auto kAgeFields = [] {
+    std::array<AgeField, std::ranges::count_if(kFields, isAge)> ages{};
+    std::size_t n = 0;
+    for (const Field& f : kFields) {
+        if (isAge(f)) ages[n++] = AgeField{f.label, findByCode(f.ageOf)};
+    }
+    return ages;
+}();
+
+constexpr auto kUnitFields = [] {
+    std::array<Field, std::ranges::count_if(kFields, hasDivisor)> units{};
+    std::ranges::copy_if(kFields, units.begin(), hasDivisor);
+    return units;
+}();
+
 std::vector<int> buildAllTextFieldCodes() {
-    // The text fields plus IDMedia and DateAdded, in column order.
+    // Deliberate: the text fields plus two numbers, IDMedia and DateAdded.
+    // The math filter's anyfield has always held them (anyfield contains 44
+    // finds a DateAdded of 44000.5), and saved filters keep scoring as they
+    // did; the SQL form (anyfieldSql) joins the text columns only.
     std::vector<int> codes;
     for (const Field& f : kFields) {
         if (f.kind == Text || f.code == fieldcode::idMedia || f.code == fieldcode::dateAdded) {
@@ -97,11 +121,23 @@ int MMlabelToNumber(std::string& label) {
     lowercase(label);
     if (label == "id") return fieldcode::id;
     if (!label.empty() && label.front() == '\'') return fieldcode::literal;
-    if (label == "anyfield") return fieldcode::anyfield;
+    if (label == kAnyfieldLabel) return fieldcode::anyfield;
     for (const Field& f : kFields) {
         if (label == f.label) return f.code;
     }
     return fieldcode::unknown;
+}
+
+const Field* fieldByCode(int code) { return findByCode(code); }
+
+std::span<const AgeField> ageFields() { return kAgeFields; }
+
+std::span<const Field> unitFields() { return kUnitFields; }
+
+std::string inFilterUnits(std::string_view name, const Field& field) {
+    std::string text = "(";
+    text.append(name).append("/").append(field.divisor).append(")");
+    return text;
 }
 
 std::string_view columnName(int code) {

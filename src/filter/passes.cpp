@@ -1,17 +1,13 @@
-// Character-level passes over filter text. They know nothing of fields or
-// values: quoting is tracked only as far as each pass needs it.
+// Character-level passes over filter text, shared by both filter languages.
+// They know nothing of fields or values, and report nothing: quoting is
+// tracked only as far as each pass needs it.
 #include "filter/passes.h"
 
+#include "text/quoted_text.h"
 #include "text/toolkit.h"
 
 namespace vantor {
 namespace {
-
-// Bytes above 127 are UTF-8 pieces of words in other scripts, so they count
-// as letters and an apostrophe before them stays inside the quoted text.
-bool isLetterByte(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
-}
 
 bool isAsciiAlnum(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
@@ -39,13 +35,8 @@ std::string& minusToNot(std::string& text) {
     bool inside = false;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\'') {
-            if (!inside) {
-                inside = true;
-            } else {
-                // An apostrophe before a letter is part of a word (don't), not the end of the value.
-                const bool letterNext = i + 1 < text.size() && isLetterByte(static_cast<unsigned char>(text[i + 1]));
-                if (!letterNext) inside = false;
-            }
+            const bool letterNext = i + 1 < text.size() && isLetterByte(static_cast<unsigned char>(text[i + 1]));
+            inside = insideAfterApostrophe(inside, letterNext);
         } else if (text[i] == '-' && !inside) {
             text[i] = '!';
         }

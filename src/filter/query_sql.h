@@ -8,8 +8,10 @@
 
 namespace vantor {
 
-// `today` is the day-number text for the ages and "currenttime";
-// `anyfieldExpr` is the SQL that stands for "anyfield" (see anyfieldSql).
+// Translates the expanded query filter, sort filter appended, into the
+// condition of the selection query. `today` is the day-number text for the
+// ages and "currenttime"; `anyfieldExpr` is the SQL that stands for
+// "anyfield" (see anyfieldSql).
 std::string query2sql2(std::string_view text, std::string_view today, std::string_view anyfieldExpr);
 
 }  // namespace vantor

@@ -16,8 +16,6 @@ namespace vantor {
 
 namespace {
 
-constexpr const char* kSettingsFile = "vantor.ini";
-
 // The front end's files have always been read as C strings: a zero byte ends them.
 void endAtZeroByte(std::string& text) {
     text.resize(std::min(text.find('\0'), text.size()));

@@ -12,6 +12,8 @@
 
 namespace vantor {
 
+inline constexpr const char* kSettingsFile = "vantor.ini";
+
 struct RotationRequest {
     std::string queryFilter;        // already preprocessed by the driver (lower-cased, spaces normalised)
     int songCount = 0;

@@ -1,3 +1,7 @@
+// The checks that decide whether a formula may be parsed once with variables
+// (its values then match parsing each row's literal text bit for bit), and
+// the template itself. It knows no fields or rows: the scorer hands it the
+// formula's shape and each row's values, and keeps the literal way for the rest.
 #include "score/formula_template.h"
 
 #include <array>

@@ -1,3 +1,7 @@
+// The math filter as a score for one row: classification of the name tokens
+// once, then per row the formula text (or the template's values) and
+// fparser's value. It neither tokenizes nor expands the filter, and it reads
+// rows only through SongRow: fetching them is the selection stage's.
 #include "score/math_filter.h"
 
 #include <algorithm>
@@ -69,74 +73,82 @@ MathFilter::MathFilter(const TokenList& list) {
         }
         tokens_.push_back(std::move(c));
     }
-    compile();
+    buildPieces();
+    chooseTemplate();
 }
 
 // Walks the tokens once, as every row would, and keeps what each step puts
 // into the formula; only column values and comparison outcomes vary by row.
-void MathFilter::compile() {
+void MathFilter::buildPieces() {
     std::size_t i = 0;
     while (i < tokens_.size()) {
         const ClassifiedToken& token = tokens_[i];
-        Piece piece{};
         switch (token.operandType) {
         case operand::none:
-            piece.kind = Piece::Text;
-            piece.text = token.text;
+            pieces_.push_back(Piece{.kind = Piece::Text, .text = token.text});
             ++i;
             break;
         case operand::numeric:
-            piece.kind = Piece::Numeric;
-            piece.code = token.code;
+            pieces_.push_back(Piece{.kind = Piece::Numeric, .code = token.code});
             ++i;
             break;
         case operand::text:
-        case operand::allText: {
-            piece.kind = Piece::Comparison;
-            piece.code = token.code;
-            piece.leftAll = token.operandType == operand::allText;
-            // The right operand: a text that is no label stands for itself
-            // (lower-cased, as the lookup leaves it), a text or anyfield token
-            // for the row's value; anything else (a numeric field, a literal
-            // that spells a label) cannot be compared as text.
-            std::string label = textAt(tokens_, i + 2);
-            if (MMlabelToNumber(label) == fieldcode::unknown) {
-                piece.text = label;
-            } else if (const ClassifiedToken& right = tokens_[i + 2];
-                       right.operandType == operand::text || right.operandType == operand::allText) {
-                piece.rightField = true;
-                piece.rightCode = right.code;
-                piece.rightAll = right.operandType == operand::allText;
-            } else {
-                piece.kind = Piece::Refuse;
-                piece.text = "math filter: '" + right.text + "' cannot be compared as text";
-            }
-            const std::string& op = textAt(tokens_, i + 1);
+        case operand::allText:
+            if (std::optional<Piece> comparison = comparisonAt(i)) pieces_.push_back(std::move(*comparison));
             i += 3;
-            if (piece.kind == Piece::Refuse) break;
-            if (op == "~") {
-                piece.op = Piece::Contains;
-            } else if (op == "=") {
-                piece.op = Piece::Equals;
-            } else if (op == "!~") {
-                piece.op = Piece::NotContains;
-            } else if (op == "!=") {
-                piece.op = Piece::NotEquals;
-            } else {
-                continue;  // any other operator decides nothing and leaves no text at all
-            }
             break;
-        }
         default:
-            piece.kind = Piece::Refuse;
-            piece.text = "math filter: the text '" + token.text +
-                         "' stands where a number belongs; text follows a text field and =, ~, != or !~";
+            pieces_.push_back(Piece{.kind = Piece::Refuse,
+                                    .text = "math filter: the text '" + token.text +
+                                            "' stands where a number belongs; text follows a text field and =, ~, "
+                                            "!= or !~"});
             ++i;
             break;
         }
-        pieces_.push_back(std::move(piece));
     }
+}
 
+// Token i, a text field or anyfield, compared with token i + 2 by the
+// operator at i + 1. Nothing when the operator is none of ~ = !~ !=: such a
+// comparison decides nothing and leaves no text at all.
+std::optional<MathFilter::Piece> MathFilter::comparisonAt(std::size_t i) const {
+    const ClassifiedToken& left = tokens_[i];
+    Piece piece{.kind = Piece::Comparison, .code = left.code, .leftAll = left.operandType == operand::allText};
+    // The right operand: a text that is no label stands for itself
+    // (lower-cased, as the lookup leaves it), a text or anyfield token for the
+    // row's value; anything else (a numeric field, a literal that spells a
+    // label) cannot be compared as text. An empty label is safe: past the last
+    // token textAt gives "", and MMlabelToNumber("") is -1, so tokens_[i + 2]
+    // is read below only when it exists.
+    std::string label = textAt(tokens_, i + 2);
+    if (MMlabelToNumber(label) == fieldcode::unknown) {
+        piece.text = label;
+    } else if (const ClassifiedToken& right = tokens_[i + 2];
+               right.operandType == operand::text || right.operandType == operand::allText) {
+        piece.rightField = true;
+        piece.rightCode = right.code;
+        piece.rightAll = right.operandType == operand::allText;
+    } else {
+        return Piece{.kind = Piece::Refuse, .text = "math filter: '" + right.text + "' cannot be compared as text"};
+    }
+    const std::string& op = textAt(tokens_, i + 1);
+    if (op == "~") {
+        piece.op = Piece::Contains;
+    } else if (op == "=") {
+        piece.op = Piece::Equals;
+    } else if (op == "!~") {
+        piece.op = Piece::NotContains;
+    } else if (op == "!=") {
+        piece.op = Piece::NotEquals;
+    } else {
+        return std::nullopt;
+    }
+    return piece;
+}
+
+// A template parsed once, when the formula qualifies for one: its fixed text
+// with a slot wherever a row puts a value in (FormulaTemplate decides).
+void MathFilter::chooseTemplate() {
     FormulaShape shape;
     std::string fixed;
     for (const Piece& p : pieces_) {

@@ -7,18 +7,24 @@
 // faster where that has been shown safe: a template parsed once for formulas
 // of safe operations whose row values are plain numbers, else a cache of
 // scores by formula text.
+//
+// score/ is where a song gets its score: the math filter's tokenizer and
+// token list (tokenizer.h, tokens.h), the classification and row score here,
+// the template (formula_template.h) and the cache (score_cache.h). It reads
+// the field catalogue and the song row from filter/, which owns them.
 #pragma once
 
 #include <fparser.hh>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "filter/song_row.h"
-#include "filter/tokens.h"
 #include "score/formula_template.h"
 #include "score/score_cache.h"
+#include "score/tokens.h"
 
 namespace vantor {
 
@@ -73,8 +79,8 @@ private:
     // The formula as the row loop builds it: fixed text, a numeric field's
     // column text, a decided comparison, or the error a row always meets.
     struct Piece {
-        enum Kind { Text, Numeric, Comparison, Refuse } kind;
-        std::string text;     // Text: the text; Refuse: the reason
+        enum Kind { Text, Numeric, Comparison, Refuse } kind = Text;
+        std::string text{};   // Text: the text; Refuse: the reason
         int code = 0;         // Numeric, Comparison: the left field
         bool leftAll = false; // Comparison: anyfield on the left
         enum Op { Contains, Equals, NotContains, NotEquals } op = Contains;
@@ -83,7 +89,10 @@ private:
         bool rightAll = false;
     };
 
-    void compile();
+    // Building the pieces from the tokens, then choosing the template.
+    void buildPieces();
+    std::optional<Piece> comparisonAt(std::size_t i) const;
+    void chooseTemplate();
     bool decide(const Piece& piece, const SongRow& row) const;
     // With `decided`, comparisons take the outcomes already found for this row.
     void appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const;

@@ -1,5 +1,7 @@
 // String toolkit over std::string: the byte-exact search, cut, split and
-// rewrite primitives shared by the filter passes and the rotation mode.
+// rewrite primitives shared by the filter passes and the rotation mode. It
+// knows no filter language; the filters' letter and quote rules live in
+// quoted_text.h.
 #include "text/toolkit.h"
 
 #include <algorithm>
@@ -20,11 +22,6 @@ bool matchin(std::string_view needle, std::string_view text, std::size_t pos) {
     return text.substr(pos, needle.size()) == needle;
 }
 
-std::string substring(std::string_view text, std::size_t from, std::size_t to) {
-    if (from >= text.size() || to <= from) return {};
-    return std::string(text.substr(from, to - from));
-}
-
 bool contains(std::string_view text, std::string_view needle) {
     return text.find(needle) != std::string_view::npos;
 }
@@ -39,13 +36,6 @@ std::string chopRightOf(std::string_view text, std::string_view needle) {
     const std::size_t at = text.rfind(needle);
     if (at == std::string_view::npos) return std::string(text);
     return std::string(text.substr(at + needle.size()));
-}
-
-int locateSubstringStart(std::string_view text, std::string_view needle, std::size_t from) {
-    if (from > text.size()) return -1;
-    const std::size_t at = text.find(needle, from);
-    if (at == std::string_view::npos || at > static_cast<std::size_t>(INT_MAX)) return -1;
-    return static_cast<int>(at);
 }
 
 bool isnumeric(std::string_view text) {
@@ -168,6 +158,10 @@ bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b) {
         if (x != y) return false;
     }
     return true;
+}
+
+bool startsWithIgnoreAsciiCase(std::string_view text, std::string_view word) {
+    return text.size() >= word.size() && equalsIgnoreAsciiCase(text.substr(0, word.size()), word);
 }
 
 }  // namespace vantor

@@ -12,15 +12,14 @@
 
 namespace vantor {
 
+// The three texts one after the other.
 std::string join(std::string_view first, std::string_view second, std::string_view third);
 
 // True when the needle stands in the text at pos. The end of the text never
 // matches, so a needle running past it does not match; an empty needle does.
 bool matchin(std::string_view needle, std::string_view text, std::size_t pos);
 
-// Bytes [from, to) of the text; a `to` beyond the end stops at the end.
-std::string substring(std::string_view text, std::size_t from, std::size_t to);
-
+// True when the needle occurs anywhere in the text (an empty needle always does).
 bool contains(std::string_view text, std::string_view needle);
 
 // The text before the first occurrence of the needle (all of it without one).
@@ -28,9 +27,6 @@ std::string chopLeftOf(std::string_view text, std::string_view needle);
 
 // The text after the rightmost occurrence of the needle (all of it without one).
 std::string chopRightOf(std::string_view text, std::string_view needle);
-
-// Index of the first occurrence at or after `from`, or -1.
-int locateSubstringStart(std::string_view text, std::string_view needle, std::size_t from);
 
 // Only digits and points (the empty text counts as numeric).
 bool isnumeric(std::string_view text);
@@ -65,5 +61,9 @@ std::int64_t atoi64Field(std::string_view field);
 
 // Equality of two texts ignoring the case of ASCII letters.
 bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b);
+
+// True when the text begins with the word, ignoring the case of ASCII
+// letters; a word longer than the text does not match.
+bool startsWithIgnoreAsciiCase(std::string_view text, std::string_view word);
 
 }  // namespace vantor

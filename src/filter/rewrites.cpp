@@ -1,32 +1,50 @@
-#include "cli/filter_rewrites.h"
+// The run's own rewrites of the filters around the expansion, in the run's
+// order, and the stages both a run and `vantor --explain` read. It opens no
+// library and prints nothing: the driver echoes the stages it uses.
+#include "filter/rewrites.h"
 
 #include "filter/expansion.h"
+#include "filter/field_catalogue.h"
 #include "filter/passes.h"
 #include "text/toolkit.h"
 
 namespace vantor {
+namespace {
+
+// The filters' word for an empty text.
+constexpr std::string_view kEmptyWord = "EMPTY";
+
+// A field with a divisor, rewritten into the filters' units wherever its
+// label stands: songlength into (songlength/1000.0).
+void rewriteIntoFilterUnits(std::string& math, int code) {
+    const Field& field = *fieldByCode(code);
+    replace(math, field.label, inFilterUnits(field.label, field));
+}
+
+}  // namespace
 
 void rewriteMathFilterAsTyped(std::string& math) {
     // Case-sensitive on purpose: "SongLength" as typed stays in milliseconds.
-    replace(math, "songlength", "(songlength/1000.0)");
-    replace(math, "EMPTY", "''");
+    rewriteIntoFilterUnits(math, fieldcode::songLength);
+    replace(math, kEmptyWord, "''");
 }
 
 void normaliseQueryFilter(std::string& query) {
     minusToNot(query);
     stripspacesAroundOperators2(query);
-    replace(query, "EMPTY", "''");
+    replace(query, kEmptyWord, "''");
     lowercase(query);
 }
 
 void rewriteStarEqualities(std::string& query) {
+    const std::string rating(fieldByCode(fieldcode::rating)->label);
     for (char n = '0'; n <= '5'; ++n) {
         const std::string digit(1, n);
-        replace(query, "rating=" + digit, "(rating>=" + digit + " & rating<=" + digit + ")");
+        replace(query, rating + "=" + digit, "(" + rating + ">=" + digit + " & " + rating + "<=" + digit + ")");
     }
 }
 
-void rewriteMathRating(std::string& math) { replace(math, "rating", "(rating/20.0)"); }
+void rewriteMathRating(std::string& math) { rewriteIntoFilterUnits(math, fieldcode::rating); }
 
 std::string sqlSortFilter(const std::string& sortFilter) {
     if (sortFilter.empty() || sortFilter.front() == ' ') return sortFilter;

@@ -34,6 +34,8 @@ struct FilterStages {
     std::string math;           // after the expansion, rating in stars (library path only)
 };
 
+// Both filters through every rewrite and the expansion, in the run's order;
+// stops after the normalisation when the query names a rotation.
 FilterStages prepareFilters(const std::string& queryFilter, const std::string& mathFilter);
 
 }  // namespace vantor
