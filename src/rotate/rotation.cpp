@@ -10,6 +10,7 @@
 #include "report/run_error.h"
 #include "support/files.h"
 #include "support/repeats.h"
+#include "text/file_text.h"
 #include "text/toolkit.h"
 
 namespace vantor {
@@ -77,7 +78,7 @@ std::vector<std::string> playlistNames(std::string_view filter) {
 std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
     const std::vector<std::string> names = playlistNames(request.queryFilter);
 
-    std::string settings = readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out);
+    std::string settings = fileTextToUtf8(readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out));
     endAtZeroByte(settings);
     const std::string loweredSettings = lowercased(settings);
 
@@ -90,7 +91,7 @@ std::vector<int> rotatePlaylists(const RotationRequest& request, std::ostream& o
         if (!path) {
             throw RunError(code::playlistName, "playlist \"" + name + "\" is not in " + kSettingsFile);
         }
-        std::string text = readListFile(request.workDir, *path, out);
+        std::string text = fileTextToUtf8(readListFile(request.workDir, *path, out));
         endAtZeroByte(text);
         lists.push_back(nsplit(text, ','));
     }
