@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -13,6 +11,7 @@
 using namespace vantor;
 using vantor::testing::ScratchDir;
 using vantor::testing::Writer;
+using vantor::testing::leaveHotJournal;
 
 namespace {
 
@@ -24,43 +23,12 @@ void makeCommittedLibrary(const std::string& path) {
            " INSERT INTO t(v) SELECT 'committed' FROM n;");
 }
 
-// A writer in another process that dies inside a transaction once told to.
-// Its cache is so small that changed pages spill into the file before it
-// dies, leaving a hot journal that must be rolled back before anyone reads.
-class CrashingWriter {
-public:
-    explicit CrashingWriter(const std::string& path) {
-        if (::pipe(go_) != 0) throw std::runtime_error("pipe");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(go_[1]);
-            char c;
-            if (::read(go_[0], &c, 1) != 1) ::_exit(2);
-            sqlite3* db = nullptr;
-            sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-            const int rc = sqlite3_exec(db,
-                                        "PRAGMA cache_size=1; BEGIN; UPDATE t SET v='torn';"
-                                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<3000)"
-                                        " INSERT INTO t(v) SELECT hex(randomblob(400)) FROM n;",
-                                        nullptr, nullptr, nullptr);
-            ::_exit(rc == SQLITE_OK ? 0 : 1);  // no COMMIT, no close
-        }
-        ::close(go_[0]);
-    }
-    // Lets the child write and die; returns its exit status.
-    int crash() {
-        const char c = 'x';
-        EXPECT_EQ(::write(go_[1], &c, 1), 1);
-        ::close(go_[1]);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    int go_[2]{};
-    pid_t pid_ = -1;
-};
+// The torn pages and hot journal of a writer that died mid-transaction (see leaveHotJournal).
+void crashWriter(const std::string& path) {
+    leaveHotJournal(path, "UPDATE t SET v='torn';"
+                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<3000)"
+                          " INSERT INTO t(v) SELECT hex(randomblob(400)) FROM n;");
+}
 
 void expectCommittedState(db::Statement& st) {
     ASSERT_EQ(st.step(), SQLITE_ROW);
@@ -114,8 +82,7 @@ TEST_F(DbLibrary, MovedConnectionKeepsWorking) {
 }
 
 TEST_F(DbLibrary, PrepareRollsBackJournalOfDeadWriter) {
-    CrashingWriter writer(path);
-    ASSERT_EQ(writer.crash(), 0);
+    crashWriter(path);
     ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
 
     // Without recovery a read-only reader is refused: the fixture really left a hot journal.
@@ -136,14 +103,12 @@ TEST_F(DbLibrary, PrepareRollsBackJournalOfDeadWriter) {
 }
 
 TEST_F(DbLibrary, StepRollsBackJournalOfDeadWriter) {
-    CrashingWriter writer(path);
-
     db::Connection c;
     ASSERT_EQ(c.open(path), SQLITE_OK);
     db::Statement st;
     // The schema is read now, so after the crash only the step touches the file.
     ASSERT_EQ(st.prepare(c, kStateQuery), SQLITE_OK);
-    ASSERT_EQ(writer.crash(), 0);
+    crashWriter(path);
     ASSERT_TRUE(std::filesystem::exists(path + "-journal"));
 
     expectCommittedState(st);
