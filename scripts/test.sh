@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds vantor and runs every test: once as a normal build, once under
 # AddressSanitizer + UndefinedBehaviorSanitizer; then a minute of fuzzing
-# the filter pipeline (clang, libFuzzer).
+# the filter pipeline (clang, libFuzzer); then the Windows stage: the
+# cross-build (scripts/build-windows.sh) and the whole suite under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -16,3 +17,22 @@ cmake --build build-san -j "$jobs"
 ctest --test-dir build-san --output-on-failure -j "$jobs"
 
 bash fuzz/run.sh 60
+
+# --- Windows ------------------------------------------------------------------
+windows_start=$SECONDS
+bash scripts/build-windows.sh build-win
+
+# A private Wine prefix under the build folder, made (or brought up to date)
+# once per run; one wineserver stays up for the whole stage, so each test's
+# Wine start is quick, and is stopped when the stage ends either way.
+wine64=$(dpkg -L wine64 | grep -m1 '/wine64$')
+wineserver=$(dpkg -L wine64 | grep -m1 '/wineserver64$')
+export WINEPREFIX="$PWD/build-win/wine-prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+stop_wineserver() { "$wineserver" -k 2>/dev/null || true; }
+trap stop_wineserver EXIT
+"$wine64" wineboot --init >build-win/wineboot.log 2>&1
+"$wineserver" -p
+ctest --test-dir build-win --output-on-failure -j "$jobs"
+stop_wineserver
+trap - EXIT
+echo "windows stage: $((SECONDS - windows_start)) s"
