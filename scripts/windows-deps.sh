@@ -86,10 +86,12 @@ cmake -S "$gtest" -B "$deps/gtest-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DC
 cmake --build "$deps/gtest-build" -j "$jobs" >"$deps/gtest-build.log"
 cmake --install "$deps/gtest-build" >/dev/null
 
-# Licence texts travel with the package.
-mkdir -p "$prefix/licenses"
+# Licence texts travel with the package, and so does fparser's source
+# package: the LGPL asks for the library's source beside a static build.
+mkdir -p "$prefix/licenses" "$prefix/sources"
 cp "$sqlite/LICENSE.md" "$prefix/licenses/sqlite-LICENSE.md"
 cp "$fparser/debian/copyright" "$prefix/licenses/fparser-copyright"
 cp "$gtest/LICENSE" "$prefix/licenses/googletest-LICENSE"
+cp "$deps/src/"fparserc++_*.dsc "$deps/src/"fparserc++_*.orig.tar.* "$deps/src/"fparserc++_*.debian.tar.* "$prefix/sources/"
 
 echo "$key" >"$prefix/.built"
