@@ -9,11 +9,12 @@ packages=(g++ cmake make libsqlite3-dev sqlite3 libfparser-dev libicu-dev
           googletest libgtest-dev libbenchmark-dev time clang libclang-rt-14-dev
           g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev zip)
 
+# One dpkg-query for all: a package it does not know is missing too.
+installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |
+            awk '$NF == "installed" { print $1 }' || true)
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  grep -qx "$p" <<<"$installed" || missing+=("$p")
 done
 
 # apt-get source needs a deb-src entry for the archive the binaries came from.

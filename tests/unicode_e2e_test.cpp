@@ -1,7 +1,8 @@
 // Text beyond ASCII through the built binary. Filters in other scripts select
 // the same songs on every system (on Windows they cross a UTF-16 command
-// line), and standard output carries them as UTF-8 in lines that end in "\n"
-// alone.
+// line), standard output carries them as UTF-8 in lines that end in "\n"
+// alone, and files with such names are found. Arguments that Windows' quoting
+// rules make hard arrive as given.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -126,4 +127,26 @@ TEST(UnicodeFiles, LibraryResultAndWorkingFolderWithNonAsciiNames) {
     p = runBinary({lib, "rotate(rock)", "", "1", "0", "3", "0", kBjork + ".txt"}, vantor::platform::nativePath(folder));
     EXPECT_EQ(p.status, 0);
     EXPECT_EQ(slurp(vantor::platform::nativePath(folder + "/" + kBjork + ".txt")), "5,6,5") << p.err << p.out;
+}
+
+TEST(CommandLine, ArgumentsArriveAsGiven) {
+    // What Windows' quoting rules make hard: quotes, backslashes before quotes
+    // and at the end, blanks, tabs, empty arguments. The argument lines show
+    // each exactly as it arrived.
+    TempDir dir;
+    const std::vector<std::string> args = {"no such \\ folder\\",
+                                           "artist=\"quoted\" and 'single'",
+                                           "",
+                                           "\\\\server\\share\\\"x\\\"\\\\",
+                                           "\t",
+                                           "0",
+                                           "a b\\\\",
+                                           "result \"" + kKino + "\".txt",
+                                           kSakamoto + "\\"};
+    const ProcessResult p = runBinary(args, dir.path());
+    EXPECT_EQ(p.status, 0);
+    std::string expected;
+    for (std::size_t i = 0; i < 7; ++i) expected += "arg" + std::to_string(i + 1) + ": " + args[i] + "\n";
+    expected += "arg8: _" + args[7] + "_\narg9: _" + args[8] + "_\n";
+    EXPECT_EQ(p.out.substr(0, expected.size()), expected);
 }
