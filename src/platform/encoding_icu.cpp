@@ -67,6 +67,7 @@ std::string utf8FromUtf16(std::u16string_view units) {
 
 std::string utf8FromCodePage(std::string_view bytes, unsigned codePage) {
     Converter from = openCodePage(codePage);
+    // ICU takes int32 lengths; no settings file comes near half a gigabyte.
     if (!from || bytes.size() > INT_MAX / 4) return std::string(bytes);
     UErrorCode status = U_ZERO_ERROR;
     Converter to(ucnv_open("UTF-8", &status));

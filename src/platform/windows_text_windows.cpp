@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace vantor::platform {
@@ -23,21 +24,17 @@ std::size_t pieceEnd(std::string_view bytes, std::size_t from, unsigned codePage
     return cut;
 }
 
-std::wstring toWide(std::string_view bytes, unsigned codePage, DWORD flags, bool& ok) {
+std::wstring toWide(std::string_view bytes, unsigned codePage) {
     std::wstring out;
-    ok = true;
     for (std::size_t from = 0; from < bytes.size();) {
         const std::size_t to = pieceEnd(bytes, from, codePage);
         const std::string_view piece = bytes.substr(from, to - from);
         const int n = static_cast<int>(piece.size());
-        const int units = MultiByteToWideChar(codePage, flags, piece.data(), n, nullptr, 0);
-        if (units <= 0) {
-            ok = false;
-            return out;
-        }
+        const int units = MultiByteToWideChar(codePage, 0, piece.data(), n, nullptr, 0);
+        if (units <= 0) return out;
         const std::size_t start = out.size();
         out.resize(start + static_cast<std::size_t>(units));
-        MultiByteToWideChar(codePage, flags, piece.data(), n, out.data() + start, units);
+        MultiByteToWideChar(codePage, 0, piece.data(), n, out.data() + start, units);
         from = to;
     }
     return out;
@@ -45,20 +42,19 @@ std::wstring toWide(std::string_view bytes, unsigned codePage, DWORD flags, bool
 
 }  // namespace
 
-std::wstring wideFromUtf8(std::string_view utf8) {
-    bool ok = true;
-    return toWide(utf8, CP_UTF8, 0, ok);
-}
+std::wstring wideFromUtf8(std::string_view utf8) { return toWide(utf8, CP_UTF8); }
 
-std::wstring wideFromCodePage(std::string_view bytes, unsigned codePage) {
-    bool ok = true;
-    return toWide(bytes, codePage, 0, ok);
-}
+std::wstring wideFromCodePage(std::string_view bytes, unsigned codePage) { return toWide(bytes, codePage); }
 
 bool validUtf8(std::string_view bytes) {
-    bool ok = true;
-    toWide(bytes, CP_UTF8, MB_ERR_INVALID_CHARS, ok);
-    return ok;
+    // Asking for the converted length is enough: it fails on the first invalid sequence.
+    for (std::size_t from = 0; from < bytes.size();) {
+        const std::size_t to = pieceEnd(bytes, from, CP_UTF8);
+        const int n = static_cast<int>(to - from);
+        if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data() + from, n, nullptr, 0) <= 0) return false;
+        from = to;
+    }
+    return true;
 }
 
 std::string utf8FromWide(std::wstring_view wide) {
