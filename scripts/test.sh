@@ -25,8 +25,11 @@ bash scripts/build-windows.sh build-win
 # A private Wine prefix under the build folder, made (or brought up to date)
 # once per run; one wineserver stays up for the whole stage, so each test's
 # Wine start is quick, and is stopped when the stage ends either way.
-wine64=$(dpkg -L wine64 | grep -m1 '/wine64$')
-wineserver=$(dpkg -L wine64 | grep -m1 '/wineserver64$')
+# Debian installs wine64 outside PATH; its file list says where. (Read whole
+# first: a grep that stops early would fail the pipe under pipefail.)
+wine64_files=$(dpkg -L wine64)
+wine64=$(grep '/wine64$' <<<"$wine64_files" | head -n 1)
+wineserver=$(grep '/wineserver64$' <<<"$wine64_files" | head -n 1)
 export WINEPREFIX="$PWD/build-win/wine-prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 stop_wineserver() { "$wineserver" -k 2>/dev/null || true; }
 trap stop_wineserver EXIT
