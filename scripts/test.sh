@@ -23,18 +23,20 @@ windows_start=$SECONDS
 bash scripts/build-windows.sh build-win
 
 # A private Wine prefix under the build folder, made (or brought up to date)
-# once per run; one wineserver stays up for the whole stage, so each test's
-# Wine start is quick, and is stopped when the stage ends either way.
-# Debian installs wine64 outside PATH; its file list says where. (Read whole
-# first: a grep that stops early would fail the pipe under pipefail.)
+# once per run. One wineserver, started first so that everything after it
+# uses it, stays up for the whole stage, which keeps each test's Wine start
+# quick; it is stopped when the stage ends either way.
+# Debian installs wine64 outside PATH; its file list says where.
 wine64_files=$(dpkg -L wine64)
-wine64=$(grep '/wine64$' <<<"$wine64_files" | head -n 1)
-wineserver=$(grep '/wineserver64$' <<<"$wine64_files" | head -n 1)
+wine64=$(grep -m 1 '/wine64$' <<<"$wine64_files")
+wineserver=$(grep -m 1 '/wineserver64$' <<<"$wine64_files")
 export WINEPREFIX="$PWD/build-win/wine-prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 stop_wineserver() { "$wineserver" -k 2>/dev/null || true; }
 trap stop_wineserver EXIT
-"$wine64" wineboot --init >build-win/wineboot.log 2>&1
+mkdir -p "$WINEPREFIX"
+stop_wineserver  # one left behind by an interrupted run would refuse a second
 "$wineserver" -p
+"$wine64" wineboot --init >build-win/wineboot.log 2>&1
 ctest --test-dir build-win --output-on-failure -j "$jobs"
 stop_wineserver
 trap - EXIT
