@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -18,6 +16,7 @@ using namespace vantor;
 using vantor::testing::ScratchDir;
 using vantor::testing::ScopedTmpdir;
 using vantor::testing::Writer;
+using vantor::testing::leaveHotJournal;
 
 namespace {
 
@@ -29,43 +28,12 @@ void makeCommittedLibrary(const std::string& path) {
            " INSERT INTO t(v) SELECT 'committed' FROM n;");
 }
 
-// A writer in another process that dies inside a transaction once told to.
-// Its cache is so small that changed pages spill into the file before it
-// dies, leaving a hot journal that SQLite must play back before anyone reads.
-class CrashingWriter {
-public:
-    explicit CrashingWriter(const std::string& path) {
-        if (::pipe(go_) != 0) throw std::runtime_error("pipe");
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            ::close(go_[1]);
-            char c;
-            if (::read(go_[0], &c, 1) != 1) ::_exit(2);
-            sqlite3* db = nullptr;
-            sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-            const int rc = sqlite3_exec(db,
-                                        "PRAGMA cache_size=1; BEGIN; UPDATE t SET v='torn';"
-                                        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<3000)"
-                                        " INSERT INTO t(v) SELECT hex(randomblob(400)) FROM n;",
-                                        nullptr, nullptr, nullptr);
-            ::_exit(rc == SQLITE_OK ? 0 : 1);  // no COMMIT, no close
-        }
-        ::close(go_[0]);
-    }
-    // Lets the child write and die; returns its exit status.
-    int crash() {
-        const char c = 'x';
-        EXPECT_EQ(::write(go_[1], &c, 1), 1);
-        ::close(go_[1]);
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    int go_[2]{};
-    pid_t pid_ = -1;
-};
+// The torn pages and hot journal of a writer that died mid-transaction (see leaveHotJournal).
+void crashWriter(const std::string& path) {
+    leaveHotJournal(path, "UPDATE t SET v='torn';"
+                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<3000)"
+                          " INSERT INTO t(v) SELECT hex(randomblob(400)) FROM n;");
+}
 
 void expectCommittedState(db::Statement& st) {
     ASSERT_EQ(st.step(), SQLITE_ROW);
@@ -173,8 +141,7 @@ protected:
 };
 
 TEST_F(DbHotJournal, PrepareMovesOntoARecoveredCopy) {
-    CrashingWriter writer(path);
-    ASSERT_EQ(writer.crash(), 0);
+    crashWriter(path);
     keepBytes();
 
     // A connection of no run may not recover: it is refused, as SQLite refuses any reader.
@@ -210,14 +177,13 @@ TEST_F(DbHotJournal, PrepareMovesOntoARecoveredCopy) {
 }
 
 TEST_F(DbHotJournal, FirstStepMovesOntoARecoveredCopy) {
-    CrashingWriter writer(path);
     db::LibraryFile library(path);
     db::Connection c;
     ASSERT_EQ(c.open(library), SQLITE_OK);
     db::Statement st;
     // The schema is read now, so after the crash only the step touches the file.
     ASSERT_EQ(st.prepare(c, kStateQuery), SQLITE_OK);
-    ASSERT_EQ(writer.crash(), 0);
+    crashWriter(path);
     keepBytes();
 
     expectCommittedState(st);
@@ -227,8 +193,7 @@ TEST_F(DbHotJournal, FirstStepMovesOntoARecoveredCopy) {
 }
 
 TEST_F(DbHotJournal, CopyThatCannotBeMadeIsRefusedOncePerRun) {
-    CrashingWriter writer(path);
-    ASSERT_EQ(writer.crash(), 0);
+    crashWriter(path);
     keepBytes();
 
     db::LibraryFile library(path);
@@ -283,8 +248,7 @@ void appendSuperJournalName(const std::string& journal, const std::string& super
 // after playing a journal back. The recovery may act on the copy only: the
 // super-journal, wherever it is, stays.
 TEST_F(DbHotJournal, RecoveryRemovesNothingOutsideItsFolder) {
-    CrashingWriter writer(path);
-    ASSERT_EQ(writer.crash(), 0);
+    crashWriter(path);
     const std::string super = dir.file("lib.db-mj0123ABCD");
     // It lists one journal, long gone: stale. (An empty one would count as absent.)
     std::ofstream(super, std::ios::binary) << dir.file("gone.db-journal") << '\0';

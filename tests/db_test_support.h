@@ -4,9 +4,10 @@
 
 #include <sqlite3.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -15,12 +16,14 @@
 
 namespace vantor::testing {
 
+int currentProcessId();  // tests/platform
+
 class ScratchDir {
 public:
     ScratchDir() {
         static int counter = 0;
         path_ = std::filesystem::temp_directory_path() /
-                ("vantor-db-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+                ("vantor-db-" + std::to_string(currentProcessId()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
     }
@@ -85,5 +88,32 @@ public:
 private:
     sqlite3* db_ = nullptr;
 };
+
+// What a writer that dies inside a transaction leaves behind, made without
+// killing one: the statements run on a twin of the library with a cache so
+// small that the changed pages spill into the twin's file, and the twin's
+// torn file and hot journal are then copied over the library's own, in place
+// (a reader may have the file open). The twin's writer then rolls back and
+// closes, which touches only the twin. Needs no second process, so it works
+// wherever the tests run.
+inline void leaveHotJournal(const std::string& path, const std::string& statements) {
+    namespace fs = std::filesystem;
+    const auto bytesOf = [](const std::string& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string twin = path + ".twin";
+    fs::copy_file(path, twin, fs::copy_options::overwrite_existing);
+    {
+        Writer writer(twin);
+        writer.exec("PRAGMA cache_size=1; BEGIN;");
+        writer.exec(statements);
+        if (!fs::exists(twin + "-journal")) throw std::runtime_error("no journal beside " + twin);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytesOf(twin);
+        std::ofstream(path + "-journal", std::ios::binary | std::ios::trunc) << bytesOf(twin + "-journal");
+    }
+    fs::remove(twin);
+    fs::remove(twin + "-journal");
+}
 
 }  // namespace vantor::testing

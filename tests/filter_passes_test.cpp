@@ -35,8 +35,10 @@ TEST(FilterPasses, StripspacesAroundOperators) {
         {"a !~ b", "a!~b"},
         {"x !", "x!"},
         // A "!" is judged by what follows it in the text given: a blank keeps it
-        // plain, so only a second pass, where it ends the text, joins it up.
+        // plain, so only a second pass, where it ends the text or stands before
+        // "=" or "~", joins it up.
         {"x ! ", "x !"},
+        {"x ! = y", "x !=y"},
         {"     ", ""},
         {"", ""},
         {"a . b _ c", "a.b_c"},

@@ -3,11 +3,6 @@
 // driver in-process with a fixed clock so random draws are reproducible.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -25,6 +20,24 @@
 namespace vantor::testing {
 
 namespace fs = std::filesystem;
+
+#ifdef _WIN32
+inline constexpr bool kOnWindows = true;
+#else
+inline constexpr bool kOnWindows = false;
+#endif
+
+// Why a test cannot hold on Windows; each is its skip message there.
+namespace windows {
+inline constexpr const char* kCommandLineLimit = "Windows: command lines are limited to 32,767 characters";
+inline constexpr const char* kInvalidUtf8 = "Windows: invalid UTF-8 cannot travel through a UTF-16 command line";
+inline constexpr const char* kNamesIgnoreCase = "Windows: file names ignore case";
+inline constexpr const char* kNoMemoryLimit = "Wine does not enforce a child's memory limit";
+inline constexpr const char* kNoSetuid = "Windows: setuid does not exist";
+}  // namespace windows
+
+// This test process's ID (getpid, GetCurrentProcessId).
+int currentProcessId();
 
 // The result file's text for every database code; the code's digits follow it.
 inline const std::string kDatabaseMessage =
@@ -61,7 +74,7 @@ public:
         // The process ID keeps two test runs at the same time (a plain and a
         // sanitized build, say) out of each other's files.
         std::string name = std::string("vantor_") + info->test_suite_name() + "_" + info->name() + "_" +
-                           std::to_string(getpid());
+                           std::to_string(currentProcessId());
         for (char& c : name) if (c == '/') c = '_';
         path_ = fs::temp_directory_path() / name;
         fs::remove_all(path_);
@@ -94,49 +107,20 @@ struct ProcessResult {
     std::string err;
 };
 
-// Runs the built vantor with these arguments (argv[1..]) in `cwd`; `inChild`
-// runs in the child just before the program starts (limits, another user).
-inline ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cwd,
-                               const std::function<void()>& inChild) {
-    const fs::path outFile = cwd / ".stdout", errFile = cwd / ".stderr";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(126);
-        const int o = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int e = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(o, 1);
-        dup2(e, 2);
-        if (inChild) inChild();
-        std::vector<char*> argv;
-        std::string binary = VANTOR_BINARY;
-        argv.push_back(binary.data());
-        std::vector<std::string> copies = args;
-        for (auto& a : copies) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(binary.c_str(), argv.data());
-        _exit(127);
-    }
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
-    ProcessResult r;
-    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-    r.out = slurp(outFile);
-    r.err = slurp(errFile);
-    fs::remove(outFile);
-    fs::remove(errFile);
-    return r;
-}
+struct RunOptions {
+    std::size_t memoryLimitBytes = 0;  // a positive value caps the child's address space (Linux only)
+    bool asNobody = false;             // root runs the child as user and group 65534 (Linux only)
+    std::function<void()> inChild;     // runs in the child just before the program starts (Linux only)
+};
 
-// The same; a positive `memoryLimitBytes` caps the child's address space.
-inline ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cwd,
-                               std::size_t memoryLimitBytes = 0) {
-    return runBinary(args, cwd, [memoryLimitBytes] {
-        if (memoryLimitBytes > 0) {
-            const rlimit limit{memoryLimitBytes, memoryLimitBytes};
-            setrlimit(RLIMIT_AS, &limit);
-        }
-    });
-}
+// The vantor binary the end-to-end tests run: $VANTOR_BINARY when set, else
+// the one this build made (on Windows, vantor.exe beside this test program).
+std::string vantorBinary();
+
+// Runs the built vantor with these arguments (argv[1..]) in `cwd`, with
+// stdout and stderr caught in files there. On Windows the arguments, UTF-8
+// here, reach the child as a UTF-16 command line quoted by Windows' rules.
+ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cwd, const RunOptions& options = {});
 
 // The run driver in-process: a fixed clock seeds the generator, so modes 1
 // and 2 draw the same sequence every time.

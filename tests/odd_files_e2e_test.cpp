@@ -3,6 +3,7 @@
 // the result path; list and settings files that cannot be read whole. Each
 // ends at once with that place's message, never a hang, a crash or a blow-up.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -71,13 +72,13 @@ struct Outcome {
 // Runs with a generous alarm: a run that blocks is killed, and fails the test.
 Outcome runWithAlarm(const TempDir& dir, const std::vector<std::string>& args, const fs::path& result,
                      std::size_t memoryLimit = 0) {
-    const ProcessResult p = runBinary(args, dir.path(), [memoryLimit] {
+    const ProcessResult p = runBinary(args, dir.path(), RunOptions{.inChild = [memoryLimit] {
         ::alarm(20);
         if (memoryLimit > 0) {
             const rlimit limit{memoryLimit, memoryLimit};
             ::setrlimit(RLIMIT_AS, &limit);
         }
-    });
+    }});
     return {p.status, fs::is_regular_file(result) ? slurp(result) : "<none>", p.out, p.err};
 }
 

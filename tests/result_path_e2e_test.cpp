@@ -33,7 +33,7 @@ struct Outcome {
 
 Outcome runIn(const TempDir& dir, const std::vector<std::string>& args,
               const std::function<void()>& inChild = {}) {
-    const ProcessResult p = runBinary(args, dir.path(), inChild);
+    const ProcessResult p = runBinary(args, dir.path(), RunOptions{.inChild = inChild});
     return {p.status, p.out, p.err};
 }
 

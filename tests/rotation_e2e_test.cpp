@@ -70,3 +70,21 @@ TEST_F(RotationRuns, MissingFilesAreReportedOnStdout) {
     EXPECT_EQ(slurp(dir / "out.txt"), "ERROR: A VNT playlist name you entered doesn't exist.");
     EXPECT_NE(r.out.find("\n*** Can't open file: vantor.ini ***\n"), std::string::npos);
 }
+
+TEST(RotationSettings, WrittenByAWindowsToolInUtf16) {
+    TempDir dir;
+    // The front end's script may save the settings as UTF-16 ("Unicode" in Notepad).
+    std::string ini = "\xFF\xFE";
+    for (const char16_t unit : std::u16string(u"node3_name=\u041A\u0438\u043D\u043E\r\nnode7_name=Bj\u00F6rk Hits\r\n")) {
+        ini += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    }
+    spit(dir / "vantor.ini", ini);
+    spit(dir / "node3", "1,2");
+    spit(dir / "node7", "10");
+    // Кино and Björk Hits, as the front end passes what the user typed.
+    const ProcessResult p = runBinary({"no-such.db", "rotate(\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE,Bj\xC3\xB6rk Hits)", "",
+                                       "1", "0", "5", "0", "out.txt"},
+                                      dir.path());
+    EXPECT_EQ(p.status, 0);
+    EXPECT_EQ(slurp(dir / "out.txt"), "1,10,2,10,1") << p.out;
+}

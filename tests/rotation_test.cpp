@@ -145,6 +145,7 @@ TEST_F(Rotation, UnopenableListIsTheSingleIdZeroReportedOnce) {
 }
 
 TEST_F(Rotation, ListPathsKeepTheirCapitals) {
+    if (vantor::testing::kOnWindows) GTEST_SKIP() << vantor::testing::windows::kNamesIgnoreCase;
     ini({"Lists/Rock.txt_name=rock", "Lists/Pop.txt_name=pop", "Lists/Both.txt_name=both"});
     file("Lists/Rock.txt", "1,2");  // only as written
     file("lists/pop.txt", "10");    // only lower-cased
@@ -194,4 +195,37 @@ TEST_F(Rotation, NegativeIdsSurviveRepeatRemoval) {
     ini({"a_name=odd"});
     file("a", "-1,-1,2,-1");
     EXPECT_EQ(run("rotate(odd)", 4, true, 0), (Ids{-1, 2}));
+}
+
+namespace {
+
+std::string utf16le(const std::u16string& text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(Rotation, SettingsAndListsWrittenByWindowsTools) {
+    struct Case {
+        const char* label;
+        std::string ini, list;
+    };
+    const Case cases[] = {
+        {"UTF-8", "node1_name=Bj\xC3\xB6rk Hits\r\n", "1,2,3"},
+        {"UTF-8 with a byte-order mark", "\xEF\xBB\xBFnode1_name=Bj\xC3\xB6rk Hits\r\n", "\xEF\xBB\xBF" "1,2,3"},
+        {"UTF-16LE", utf16le(u"[lists]\r\nnode1_name=Bj\u00F6rk Hits\r\n"), utf16le(u"1,2,3\r\n")},
+        {"the ANSI code page", "node1_name=Bj\xF6rk Hits\r\n", "1,2,3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        file("vantor.ini", c.ini);
+        file("node1", c.list);
+        EXPECT_EQ(run("rotate(bj\xC3\xB6rk hits)", 4), (Ids{1, 2, 3, 1}));
+        EXPECT_EQ(out.str(), "");
+    }
+    // A line must still end in CR, whatever the encoding.
+    file("vantor.ini", utf16le(u"node1_name=Bj\u00F6rk Hits\n"));
+    EXPECT_EQ(errorCode("rotate(bj\xC3\xB6rk hits)"), code::playlistName);
 }

@@ -4,12 +4,13 @@
 #include <charconv>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "demolib/demolib.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -33,10 +34,11 @@ int show(const std::string& db, const std::string& resultFile) {
     return 0;
 }
 
-int generate(int argc, char** argv) {
+int generate(const std::vector<std::string>& argv) {
     vantor::demo::GenerateOptions options;
     std::string out;
-    for (int i = 1; i < argc; ++i) {
+    const std::size_t argc = argv.size();
+    for (std::size_t i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--layout" && hasValue) {
@@ -71,11 +73,13 @@ int generate(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vantor::platform::binaryStandardStreams();
+    const std::vector<std::string> arguments = vantor::platform::utf8Arguments(argc, argv);
     try {
-        if (argc >= 2 && std::strcmp(argv[1], "--show") == 0) {
-            return argc == 4 ? show(argv[2], argv[3]) : usage();
+        if (arguments.size() >= 2 && arguments[1] == "--show") {
+            return arguments.size() == 4 ? show(arguments[2], arguments[3]) : usage();
         }
-        return generate(argc, argv);
+        return generate(arguments);
     } catch (const std::exception& e) {
         std::cerr << "vantor-demo: " << e.what() << '\n';
         return 1;

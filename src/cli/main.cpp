@@ -5,9 +5,11 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/explain.h"
 #include "cli/run.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -26,8 +28,17 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int nativeArgc, char** nativeArgv) {
     std::ios::sync_with_stdio(true);
+    vantor::platform::binaryStandardStreams();
+    // From here on every argument is UTF-8, on every system.
+    const std::vector<std::string> arguments = vantor::platform::utf8Arguments(nativeArgc, nativeArgv);
+    std::vector<const char*> argvUtf8;
+    for (const std::string& a : arguments) argvUtf8.push_back(a.c_str());
+    argvUtf8.push_back(nullptr);
+    const int argc = static_cast<int>(arguments.size());
+    const char* const* argv = argvUtf8.data();
+
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::cout << kUsage;
         return 0;

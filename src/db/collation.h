@@ -8,10 +8,11 @@ struct sqlite3;
 
 namespace vantor::db {
 
-// Registers, on first need, an ICU collator for any collation name SQLite
-// does not know: NUMERICSTRING orders digits by value, USERLOCALE follows the
-// default locale, every other name (IUNICODE above all) the root locale. All
-// ignore case and keep accents, sorting them beside their base letter.
+// Registers, on first need, a collation for any name SQLite does not know:
+// NUMERICSTRING orders digits by value, USERLOCALE follows the user's
+// language, every other name (IUNICODE above all) the language-neutral order.
+// All ignore case and keep accents, sorting them beside their base letter.
+// The comparisons come from the system (platform/collator.h).
 void installCollationHandler(sqlite3* db);
 
 }  // namespace vantor::db

@@ -10,6 +10,7 @@
 #include "report/run_error.h"
 #include "support/files.h"
 #include "support/repeats.h"
+#include "text/file_text.h"
 #include "text/toolkit.h"
 
 namespace vantor {
@@ -83,7 +84,7 @@ std::vector<std::string> playlistNames(std::string_view filter) {
 std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
     const std::vector<std::string> names = playlistNames(request.queryFilter);
 
-    std::string settings = readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out, reasonsOf(request));
+    std::string settings = fileTextToUtf8(readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out, reasonsOf(request)));
     endAtZeroByte(settings);
     const std::string loweredSettings = lowercased(settings);
 
@@ -96,7 +97,7 @@ std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::o
         if (!path) {
             throw RunError(code::playlistName, "playlist \"" + name + "\" is not in " + kSettingsFile);
         }
-        std::string text = readListFile(request.workDir, *path, out, reasonsOf(request));
+        std::string text = fileTextToUtf8(readListFile(request.workDir, *path, out, reasonsOf(request)));
         endAtZeroByte(text);
         lists.push_back(nsplit(text, ','));
     }

@@ -7,6 +7,7 @@
 
 #include "db/collation.h"
 #include "demolib/layouts.h"
+#include "platform/paths.h"
 
 namespace vantor::demo {
 namespace {
@@ -14,12 +15,14 @@ namespace {
 // A journal left beside a file of that name would be played back into ours.
 void removeCompanions(const std::string& path) {
     std::error_code ec;
-    for (const char* suffix : {"-journal", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        std::filesystem::remove(platform::nativePath(path + suffix), ec);
+    }
 }
 
 void removeWithCompanions(const std::string& path) {
     std::error_code ec;
-    std::filesystem::remove(path, ec);
+    std::filesystem::remove(platform::nativePath(path), ec);
     removeCompanions(path);
 }
 
@@ -92,7 +95,7 @@ void LibraryWriter::finish() {
     // rename replaces an older file in one step, so it is never lost half-way.
     removeCompanions(path_);
     std::error_code ec;
-    std::filesystem::rename(partial_, path_, ec);
+    std::filesystem::rename(platform::nativePath(partial_), platform::nativePath(path_), ec);
     if (ec) {
         removeWithCompanions(partial_);
         throw std::runtime_error("cannot move the library to " + path_ + ": " + ec.message());

@@ -1,0 +1,26 @@
+// Windows' own code-page tables and UTF converters.
+#include "platform/encoding.h"
+
+#include <windows.h>
+
+#include "platform/windows_text.h"
+
+namespace vantor::platform {
+
+unsigned ansiCodePage() {
+    const unsigned acp = GetACP();
+    return acp == CP_UTF8 ? 1252 : acp;
+}
+
+bool isUtf8(std::string_view bytes) { return validUtf8(bytes); }
+
+std::string utf8FromUtf16(std::u16string_view units) {
+    return utf8FromWide(std::wstring_view(reinterpret_cast<const wchar_t*>(units.data()), units.size()));
+}
+
+std::string utf8FromCodePage(std::string_view bytes, unsigned codePage) {
+    if (!IsValidCodePage(codePage)) return std::string(bytes);
+    return utf8FromWide(wideFromCodePage(bytes, codePage));
+}
+
+}  // namespace vantor::platform
