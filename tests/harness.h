@@ -63,6 +63,10 @@ bool runningAsRoot();
 // Whether this Windows program runs under Wine (which says so in ntdll).
 bool underWine();
 
+// The ANSI code page of a Windows program without a manifest that asks for
+// UTF-8: the system's (the registry's Nls\CodePage\ACP); 0 on Linux.
+unsigned systemAnsiCodePage();
+
 // What tells one file from another on its volume: the inode, or the file
 // index; 0 when there is no such file.
 std::uint64_t fileIdentity(const fs::path& path);

@@ -32,6 +32,8 @@ bool runningAsRoot() { return ::geteuid() == 0; }
 
 bool underWine() { return false; }
 
+unsigned systemAnsiCodePage() { return 0; }
+
 std::uint64_t fileIdentity(const fs::path& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_ino) : 0;

@@ -3,6 +3,8 @@
 // CreateProcessW with stdout and stderr going to files.
 #include <windows.h>
 
+#include <cwchar>
+
 #include "harness.h"
 #include "platform/paths.h"
 #include "platform/windows_text.h"
@@ -57,6 +59,17 @@ void setEnvironmentVariable(const std::string& name, const std::optional<std::st
 }
 
 bool runningAsRoot() { return false; }
+
+unsigned systemAnsiCodePage() {
+    // This test program's own manifest makes its GetACP() 65001; the system's page is kept here.
+    wchar_t text[16] = {};
+    DWORD size = sizeof text;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", L"ACP", RRF_RT_REG_SZ,
+                     nullptr, text, &size) != ERROR_SUCCESS) {
+        return 0;
+    }
+    return static_cast<unsigned>(std::wcstoul(text, nullptr, 10));
+}
 
 bool underWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
