@@ -74,6 +74,11 @@ std::uint64_t fileIdentity(const fs::path& path);
 // This process's umask (Linux); 0 on Windows, which has none.
 unsigned currentUmask();
 
+// Reads the file in one read of the size found on opening, as a front end
+// polling it would, through a handle no child inherits (on Windows, C's
+// fopen makes handles that every child started meanwhile keeps open).
+std::string readOnce(const fs::path& path);
+
 // Holds `path` open for reading while the result lives, as another program
 // would: on Windows sharing it for reading, and for writing when asked, but
 // never for deletion; on Linux, where sharing does not exist, a plain open.

@@ -217,18 +217,9 @@ TEST(WholeResultFile, ReaderSeesTheOldListOrTheNewOne) {
 
     std::atomic<bool> done = false;
     std::atomic<int> reads = 0, torn = 0;
-    // One read of the size found on opening, as a front end would read it.
-    const auto readNow = [path = dir / "result.txt"] {
-        std::ifstream in(path, std::ios::binary | std::ios::ate);
-        std::string text(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)), '\0');
-        in.seekg(0);
-        in.read(text.data(), static_cast<std::streamsize>(text.size()));
-        text.resize(static_cast<std::size_t>(in.gcount()));
-        return text;
-    };
     std::thread reader([&] {
         while (!done) {
-            if (whole.count(readNow()) == 0) ++torn;
+            if (whole.count(readOnce(dir / "result.txt")) == 0) ++torn;
             ++reads;
             // On Windows an open reader blocks the replace (under Wine whatever
             // it shares), so this one closes between reads, as a front end

@@ -45,6 +45,20 @@ unsigned currentUmask() {
     return mask;
 }
 
+std::string readOnce(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    struct stat st {};
+    std::string text;
+    if (::fstat(fd, &st) == 0) {
+        text.resize(static_cast<std::size_t>(st.st_size));
+        const ssize_t got = ::read(fd, text.data(), text.size());
+        text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    ::close(fd);
+    return text;
+}
+
 std::shared_ptr<void> holdOpen(const fs::path& path, bool) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     return std::shared_ptr<void>(reinterpret_cast<void*>(static_cast<std::intptr_t>(fd)), [](void* held) {

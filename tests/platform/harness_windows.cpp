@@ -85,6 +85,23 @@ std::uint64_t fileIdentity(const fs::path& path) {
 
 unsigned currentUmask() { return 0; }
 
+std::string readOnce(const fs::path& path) {
+    // Shared as C's fopen shares it: reading and writing, not deletion.
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string text;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(h, &size)) {
+        text.resize(static_cast<std::size_t>(size.QuadPart));
+        DWORD got = 0;
+        if (!ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &got, nullptr)) got = 0;
+        text.resize(got);
+    }
+    CloseHandle(h);
+    return text;
+}
+
 std::shared_ptr<void> holdOpen(const fs::path& path, bool shareWriting) {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | (shareWriting ? FILE_SHARE_WRITE : 0), nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
