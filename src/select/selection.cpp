@@ -85,7 +85,7 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
 // typed: the query filter's, unless the sort filter alone is long enough to
 // hold one (it is appended to the same statement).
 int selectionStepCode(const db::Connection& connection, int step, const SelectionRequest& request) {
-    if (!db::likePatternTooLong(connection, step)) return 6000 + step;
+    if (!db::likePatternTooLong(connection, step)) return stage::selectionStep + step;
     const auto limit = static_cast<std::size_t>(std::max(db::likePatternLimit(connection), 0));
     return request.sortFilter.size() > limit ? code::sortFilter : code::queryFilter;
 }
@@ -120,21 +120,21 @@ struct SelectionQuery {
 // Opens, prepares and steps the selection query once, mapping failures to their codes.
 void startSelection(SelectionQuery& query, const SelectionRequest& request) {
     if (const int rc = query.connection.open(*request.library); rc != db::result::ok) {
-        throw RunError(4500 + rc,
+        throw RunError(stage::selectionOpen + rc,
                        "cannot open the library " + request.library->path() + ": " + query.connection.errorMessage());
     }
     query.sql = chooseSelectionSql(query.connection, request);
     if (const int rc = query.statement.prepare(query.connection, query.sql); rc != db::result::ok) {
         const std::string why = query.connection.errorMessage() + " in: " + query.sql;
         if (rc == db::result::error) throw RunError(code::queryFilter, "the query filter was refused: " + why);
-        throw RunError(5000 + rc, "the selection query could not be prepared: " + why);
+        throw RunError(stage::selectionPrepare + rc, "the selection query could not be prepared: " + why);
     }
     query.columns = ColumnMap::fromColumnNames(db::columnNames(query.statement));
     query.idColumn = query.columns.position(fieldcode::id);
     // Only a table changed since it was counted can get here without ID:
     // any other column in its place would pass for song IDs.
     if (query.idColumn < 0) {
-        throw RunError(5000 + db::result::error, "the selection query has no ID column: " + query.sql);
+        throw RunError(stage::selectionPrepare + db::result::error, "the selection query has no ID column: " + query.sql);
     }
     query.next(request);
 }
@@ -147,7 +147,8 @@ std::vector<std::int64_t> selectByProbability(SelectionQuery& query, const Selec
         if (request.score) {
             const double score = request.score(row);
             // The draw comes after the score, once per row; NaN never passes.
-            const double r = rng.next() / 32768.0;
+            // random(1.0) is the draw over 32768.0, to the bit.
+            const double r = random(rng, 1.0);
             if (!(score > r)) continue;
         }
         ids.push_back(idOf(query.statement, query.idColumn));
@@ -293,7 +294,7 @@ namespace {
 void applySortQuery(std::vector<std::int64_t>& ids, const SelectionRequest& request) {
     db::Connection connection;
     if (const int rc = connection.open(*request.library); rc != db::result::ok) {
-        throw RunError(8500 + rc, "cannot open the library " + request.library->path() +
+        throw RunError(stage::sortQuery + rc, "cannot open the library " + request.library->path() +
                                       " for sorting: " + connection.errorMessage());
     }
     // The sort filter passed the count connection's test query, but the
@@ -302,14 +303,14 @@ void applySortQuery(std::vector<std::int64_t>& ids, const SelectionRequest& requ
     const std::string sql = chooseSortQuery(connection, ids, request);
     db::Statement statement;
     if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
-        throw RunError(8500 + rc, "the sort query could not be prepared: " + connection.errorMessage() + " in: " + sql);
+        throw RunError(stage::sortQuery + rc, "the sort query could not be prepared: " + connection.errorMessage() + " in: " + sql);
     }
     std::size_t i = 0;
     int step = db::result::row;
     // The sort query fetches ID alone.
     while (i < ids.size() && (step = statement.step()) == db::result::row) ids[i++] = idOf(statement, 0);
     if (db::stepFailed(step)) {
-        throw RunError(8500 + step, "the sort query failed: " + connection.errorMessage() + " in: " + sql);
+        throw RunError(stage::sortQuery + step, "the sort query failed: " + connection.errorMessage() + " in: " + sql);
     }
 }
 

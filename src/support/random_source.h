@@ -11,6 +11,8 @@ namespace vantor {
 class RandomSource {
 public:
     static constexpr int max = 32767;
+    // How many values a draw can take (32768): the scalings divide by it.
+    static constexpr int range = max + 1;
     virtual ~RandomSource() = default;
     virtual int next() = 0;  // 0 .. 32767
     virtual void seed(std::uint32_t) {}
