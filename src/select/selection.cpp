@@ -9,7 +9,7 @@
 #include "db/statement.h"
 #include "report/run_error.h"
 #include "select/picks.h"
-#include "support/repeats.h"
+#include "select/repeats.h"
 #include "text/toolkit.h"
 
 namespace vantor {
