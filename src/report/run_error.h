@@ -41,7 +41,7 @@ inline constexpr int dateOpen = 2500;          // opening the library to read to
 inline constexpr int datePrepare = 3000;       // preparing the date query
 inline constexpr int dateStep = 4000;          // reading the date
 inline constexpr int selectionOpen = 4500;     // opening the library to select songs
-inline constexpr int selectionPrepare = 5000;  // preparing the selection query (SQLite's plain refusal is the query filter's)
+inline constexpr int selectionPrepare = 5000;  // preparing the selection query (but for SQLite's plain refusal)
 inline constexpr int selectionStep = 6000;     // reading any row of the selection query
 inline constexpr int sortQuery = 8500;         // opening, preparing or reading mode 1's sort query
 }  // namespace stage
