@@ -17,7 +17,7 @@ struct pick {
     double score;
 };
 
-// The scores added in index order, starting from 0.0.
+// The total of the scores, added in index order starting from 0.0.
 double ssum(std::span<const pick> picks);
 
 // One roulette draw: the index of the first record whose running score sum

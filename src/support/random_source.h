@@ -33,11 +33,13 @@ private:
     std::uint32_t state_;
 };
 
-// r × bound / 32768.0: one of 32768 evenly spaced values from 0 below bound.
+// A random number from 0 up to, not including, bound: r × bound / 32768.0,
+// one of 32768 evenly spaced values.
 double random(RandomSource& source, double bound);
 
-// low + (high − low) × r / 32768, truncated toward zero; the product is
-// formed in 64 bits so large libraries do not overflow it.
+// A random whole number from low to high − 1: low + (high − low) × r /
+// 32768, truncated toward zero; the product is formed in 64 bits so large
+// libraries do not overflow it.
 int randint(RandomSource& source, int low, int high);
 
 }  // namespace vantor
