@@ -9,7 +9,7 @@
 
 #include "report/run_error.h"
 #include "support/files.h"
-#include "support/repeats.h"
+#include "select/repeats.h"
 #include "text/file_text.h"
 #include "text/toolkit.h"
 
