@@ -12,7 +12,7 @@
 #include "report/result_file.h"
 #include "select/picks.h"
 #include "support/random_source.h"
-#include "support/repeats.h"
+#include "select/repeats.h"
 
 namespace {
 

@@ -28,7 +28,7 @@
 #include "rotate/rotation.h"
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
-#include "support/repeats.h"
+#include "select/repeats.h"
 #include "text/toolkit.h"
 
 namespace {

@@ -178,14 +178,14 @@ ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cw
 // The run driver in-process: a fixed clock seeds the generator, so modes 1
 // and 2 draw the same sequence every time.
 inline ProcessResult runInProcess(const std::vector<std::string>& args, std::uint32_t clock,
-                                  const fs::path& workDir) {
+                                  const fs::path& workDir, const Options& options = {}) {
     std::vector<const char*> argv{"vantor"};
     for (const auto& a : args) argv.push_back(a.c_str());
     std::ostringstream out, err;
     MsvcRand rng;
     RunEnvironment env{out, err, rng, [clock] { return clock; }, workDir};
     ProcessResult r;
-    r.status = run(static_cast<int>(argv.size()), argv.data(), env);
+    r.status = run(static_cast<int>(argv.size()), argv.data(), env, options);
     r.out = out.str();
     r.err = err.str();
     return r;

@@ -60,6 +60,40 @@ TEST(Selection, ConnectionFailuresCarryTheirCodes) {
     }
 }
 
+// Every mode number, known or not, opens, prepares and steps the selection
+// query, so each meets the same failures; a number no mode has reads nothing.
+TEST(Selection, EveryModeNumberRunsTheQueryAndMeetsItsFailures) {
+    TempDir dir;
+    db::LibraryFile missing((dir / "missing.db").string());
+    db::LibraryFile library(makeLibrary(dir.path(), demo::Layout::Classic));
+    for (const int mode : {0, 1, 2, 3, -1, 1000}) {
+        SelectionRequest request;
+        request.mode = mode;
+        request.songCount = 3;
+        request.librarySize = 8;
+        const struct {
+            db::LibraryFile* library;
+            const char* condition;
+            int code;
+        } failures[] = {{&missing, "1", 4514}, {&library, "year>fast", 2}};
+        for (const auto& f : failures) {
+            request.library = f.library;
+            request.condition = f.condition;
+            ScriptedSource draws({0});
+            try {
+                runSelection(request, draws);
+                ADD_FAILURE() << "mode " << mode << ": expected a RunError";
+            } catch (const RunError& e) {
+                EXPECT_EQ(e.code(), f.code) << "mode " << mode;
+            }
+        }
+        request.library = &library;
+        request.condition = "genre LIKE 'rock'";
+        ScriptedSource draws({0, 0, 0});
+        EXPECT_EQ(runSelection(request, draws).empty(), mode < 0 || mode > 2) << "mode " << mode;
+    }
+}
+
 namespace {
 
 // Draws like the source it wraps, but its first draw has another process's

@@ -13,7 +13,7 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
     const std::string& dbPath = library.path();
     db::Connection connection;
     if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
+        throw RunError(stage::countOpen + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
     }
     if (!sqlSortFilter.empty()) {
         // Only tests that SQLite accepts the sort filter; never stepped.
@@ -25,7 +25,7 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
             throw RunError(code::sortFilter,
                            "the sort filter was refused: " + connection.errorMessage() + " in: " + test);
         } else if (rc != db::result::ok) {
-            throw RunError(1500 + rc, "cannot test the sort filter: " + connection.errorMessage() + " in: " + test);
+            throw RunError(stage::countQuery + rc, "cannot test the sort filter: " + connection.errorMessage() + " in: " + test);
         }
     }
     LibraryInfo info;
@@ -33,11 +33,11 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
         const std::string sql = "SELECT COUNT(*) from songs";
         db::Statement count;
         if (const int rc = count.prepare(connection, sql); rc != db::result::ok) {
-            throw RunError(1500 + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
+            throw RunError(stage::countQuery + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
         }
         const int rc = count.step();
         if (db::stepFailed(rc)) {
-            throw RunError(2000 + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
+            throw RunError(stage::countStep + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
         }
         info.size = rc == db::result::row ? count.columnInt(0) : 0;
     }
@@ -47,14 +47,14 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
         const std::string sql = "SELECT * FROM songs";
         db::Statement all;
         if (const int rc = all.prepare(connection, sql); rc != db::result::ok) {
-            throw RunError(1500 + rc, "cannot read the columns: " + connection.errorMessage() + " in: " + sql);
+            throw RunError(stage::countQuery + rc, "cannot read the columns: " + connection.errorMessage() + " in: " + sql);
         }
         info.columns = ColumnMap::fromColumnNames(db::columnNames(all));
     }
     // Without ID there is nothing to name a song by; SQLite says the same of
     // any query that asks for it.
     if (info.columns.position(fieldcode::id) < 0) {
-        throw RunError(1500 + db::result::error, "the songs table has no ID column");
+        throw RunError(stage::countQuery + db::result::error, "the songs table has no ID column");
     }
     return info;
 }
@@ -63,15 +63,15 @@ std::string readDayNumberText(db::LibraryFile& library) {
     const std::string& dbPath = library.path();
     db::Connection connection;
     if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(2500 + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
+        throw RunError(stage::dateOpen + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
     }
     const std::string sql = "select JulianDay('now','localtime')-2415018.5";
     db::Statement statement;
     if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
-        throw RunError(3000 + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
+        throw RunError(stage::datePrepare + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
     }
     const int rc = statement.step();
-    if (db::stepFailed(rc)) throw RunError(4000 + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
+    if (db::stepFailed(rc)) throw RunError(stage::dateStep + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
     const double today = rc == db::result::row ? statement.columnDouble(0) : 0.0;
     char text[64];
     std::snprintf(text, sizeof text, "%f", today);

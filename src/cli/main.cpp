@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "cli/explain.h"
+#include "cli/options.h"
 #include "cli/run.h"
 #include "platform/console.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vantor DATABASE QUERY SORT MATH MODE COUNT NOREPEAT RESULT [WINDOW]\n"
+    "usage: vantor [OPTIONS] DATABASE QUERY SORT MATH MODE COUNT NOREPEAT RESULT [WINDOW]\n"
     "       vantor --explain QUERY [MATH]   how the filters are read (opens no database)\n"
     "  DATABASE  MediaMonkey library file (opened read-only)\n"
     "  QUERY     query filter, e.g. \"genre=rock rating>3\" or \"rotate(Rock,Pop)\"\n"
@@ -25,6 +26,13 @@ constexpr const char* kUsage =
     "  NOREPEAT  1 removes repeats\n"
     "  RESULT    file that receives the IDs or one error message\n"
     "  WINDOW    repeats allowed after this many other songs (default 0)\n";
+
+// A command line that cannot run: what is wrong, then how it should read.
+int refuse(const std::string& why) {
+    if (!why.empty()) std::cerr << "vantor: " << why << "\n";
+    std::cerr << kUsage << vantor::kOptionsUsage;
+    return 2;
+}
 
 }  // namespace
 
@@ -40,7 +48,7 @@ int main(int nativeArgc, char** nativeArgv) {
     const char* const* argv = argvUtf8.data();
 
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::cout << kUsage;
+        std::cout << kUsage << vantor::kOptionsUsage;
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -51,13 +59,22 @@ int main(int nativeArgc, char** nativeArgv) {
         vantor::explainFilters(argv[2], argc == 4 ? std::optional<std::string>(argv[3]) : std::nullopt, std::cout);
         return 0;
     }
-    if (argc < 9) {
-        std::cerr << kUsage;
-        return 2;
+    const vantor::ParsedOptions parsed = vantor::parseOptions(arguments);
+    if (!parsed.error.empty()) return refuse(parsed.error);
+    // The front end's form: the options taken off, argv[1..] are its arguments again.
+    const std::vector<std::string> positional(arguments.begin() + static_cast<std::ptrdiff_t>(parsed.firstPositional),
+                                              arguments.end());
+    if (positional.size() < 8) return refuse(parsed.options.any() ? "eight or nine arguments follow the options" : "");
+    if (const std::string conflict = vantor::conflictWithArguments(parsed.options, positional); !conflict.empty()) {
+        return refuse(conflict);
     }
+    std::vector<const char*> runArgv{argv[0]};
+    for (const std::string& a : positional) runArgv.push_back(a.c_str());
+    runArgv.push_back(nullptr);
+
     vantor::MsvcRand rng;
     vantor::RunEnvironment env{std::cout, std::cerr, rng,
                                [] { return static_cast<std::uint32_t>(std::time(nullptr)); },
                                std::filesystem::current_path()};
-    return vantor::run(argc, argv, env);
+    return vantor::run(static_cast<int>(runArgv.size()) - 1, runArgv.data(), env, parsed.options);
 }

@@ -21,7 +21,8 @@
 namespace vantor {
 namespace {
 
-std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query, RunEnvironment& env) {
+std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query, RunEnvironment& env,
+                                 [[maybe_unused]] const Options& options) {
     RotationRequest request;
     request.queryFilter = query;
     request.songCount = args.songCount;
@@ -32,7 +33,8 @@ std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query
     return rotatePlaylists(request, env.out);
 }
 
-std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env) {
+std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env,
+                                            [[maybe_unused]] const Options& options) {
     env.out << "initial sqlfilter: " << filters.initialQuery << "\n";
     std::string expandedQuery = filters.expandedQuery;
     std::string math = filters.math;
@@ -101,6 +103,19 @@ void writeError(int code, const Arguments& args, RunEnvironment& env) {
     if (!programerror(code, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
 }
 
+// The run's clock for seeding. The front end's runs read the clock at both
+// seedings, as they always have. A run with options reads it once, or takes
+// --seed N in its place, so both seedings get one value, which it tells on
+// standard error: given back as --seed, it makes the same list again.
+RunEnvironment withSeedClock(RunEnvironment& env, const Options& options) {
+    RunEnvironment seeded = env;
+    if (!options.any()) return seeded;
+    const std::uint32_t seed = options.seed ? *options.seed : env.now();
+    env.err << "vantor: seed " << seed << " (--seed " << seed << " makes this list again)\n";
+    seeded.now = [seed] { return seed; };
+    return seeded;
+}
+
 }  // namespace
 
 std::uint32_t fmix32(std::uint32_t h) {
@@ -112,7 +127,8 @@ std::uint32_t fmix32(std::uint32_t h) {
     return h;
 }
 
-int run(int argc, const char* const* argv, RunEnvironment& env) {
+int run(int argc, const char* const* argv, RunEnvironment& caller, const Options& options) {
+    RunEnvironment env = withSeedClock(caller, options);
     env.rng.seed(fmix32(env.now()));
     echoArguments(argc, argv, env.out);
     const auto parsed = parseArguments(argc, argv);
@@ -123,7 +139,7 @@ int run(int argc, const char* const* argv, RunEnvironment& env) {
     try {
         const FilterStages filters = prepareFilters(args.queryFilter, args.mathFilter);
         const std::vector<std::int64_t> ids =
-            filters.rotation ? rotate(args, filters.query, env) : selectFromLibrary(args, filters, env);
+            filters.rotation ? rotate(args, filters.query, env, options) : selectFromLibrary(args, filters, env, options);
         writeIds(ids, args, env);
     } catch (const RunError& e) {
         env.err << "vantor: " << e.what() << "\n";

@@ -9,6 +9,7 @@
 #include <functional>
 #include <ostream>
 
+#include "cli/options.h"
 #include "support/random_source.h"
 
 namespace vantor {
@@ -21,8 +22,9 @@ struct RunEnvironment {
     std::filesystem::path workDir;        // where vantor.ini is looked up
 };
 
-// Needs the eight or nine arguments; returns the process exit status (0).
-int run(int argc, const char* const* argv, RunEnvironment& env);
+// Needs the eight or nine arguments (the options already taken off); returns
+// the process exit status (0).
+int run(int argc, const char* const* argv, RunEnvironment& env, const Options& options = {});
 
 // The MurmurHash3 finalizer, through which every seed passes before it seeds
 // the random source. The generator's first draw moves by about 3 in 32768

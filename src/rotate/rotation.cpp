@@ -10,7 +10,7 @@
 #include "platform/paths.h"
 #include "report/run_error.h"
 #include "support/files.h"
-#include "support/repeats.h"
+#include "select/repeats.h"
 #include "text/file_text.h"
 #include "text/toolkit.h"
 

@@ -1,8 +1,13 @@
+// The arithmetic over candidate records, each choice in a plain form and a
+// fast form that gives the same IDs: roulette draws by scan or by binary
+// search over running sums, the top list by a full stable sort or by a heap.
+// It reads no rows and writes no result.
 #include "select/picks.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 namespace vantor {
 
@@ -34,19 +39,23 @@ void sortTopList(std::vector<pick>& picks) {
     });
 }
 
-std::vector<std::int64_t> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng) {
+std::vector<std::int64_t> scanRouletteIds(std::vector<pick> picks, int count, RandomSource& rng) {
     std::vector<std::int64_t> ids;
     ids.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (int i = 0; i < count; ++i) {
+        const int index = sroulette(picks, rng);
+        if (index >= 0) ids.push_back(picks[static_cast<std::size_t>(index)].id);
+    }
+    return ids;
+}
+
+std::vector<std::int64_t> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng) {
     // Only non-negative scores keep the running sum from ever falling, which
     // is what lets a search find the record the scan would stop at.
     const bool monotone = std::all_of(picks.begin(), picks.end(), [](const pick& p) { return p.score >= 0.0; });
-    if (!monotone) {
-        for (int i = 0; i < count; ++i) {
-            const int index = sroulette(picks, rng);
-            if (index >= 0) ids.push_back(picks[static_cast<std::size_t>(index)].id);
-        }
-        return ids;
-    }
+    if (!monotone) return scanRouletteIds(std::move(picks), count, rng);
+    std::vector<std::int64_t> ids;
+    ids.reserve(static_cast<std::size_t>(std::max(count, 0)));
     // The same additions in the same order as the scan, so every running sum
     // and the total are the scan's to the bit.
     double running = 0.0;
@@ -62,6 +71,16 @@ std::vector<std::int64_t> rouletteIds(std::vector<pick> picks, int count, Random
                                              [point](const pick& p) { return !(p.score >= point); });
         if (point == point && it != picks.end()) ids.push_back(it->id);
     }
+    return ids;
+}
+
+std::vector<std::int64_t> sortedTopListIds(std::span<const pick> picks, std::size_t m) {
+    std::vector<pick> ranked(picks.begin(), picks.end());
+    sortTopList(ranked);
+    m = std::min(m, ranked.size());
+    std::vector<std::int64_t> ids;
+    ids.reserve(m);
+    for (std::size_t i = 0; i < m; ++i) ids.push_back(ranked[i].id);
     return ids;
 }
 

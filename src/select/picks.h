@@ -11,12 +11,13 @@
 
 namespace vantor {
 
+// One candidate: a song's ID and its score from the math filter.
 struct pick {
     std::int64_t id;
     double score;
 };
 
-// The scores added in index order, starting from 0.0.
+// The total of the scores, added in index order starting from 0.0.
 double ssum(std::span<const pick> picks);
 
 // One roulette draw: the index of the first record whose running score sum
@@ -28,6 +29,10 @@ int sroulette(std::span<const pick> picks, RandomSource& rng);
 // every number.
 void sortTopList(std::vector<pick>& picks);
 
+// `count` roulette draws by sroulette, one scan per draw; a draw that no
+// record reaches adds nothing. The plain way, which rouletteIds must match.
+std::vector<std::int64_t> scanRouletteIds(std::vector<pick> picks, int count, RandomSource& rng);
+
 // `count` roulette draws, each taking exactly the record sroulette would take
 // for the same draw of the random source (draws no record reaches are
 // skipped). With no negative or NaN score the running sums are kept in the
@@ -35,8 +40,22 @@ void sortTopList(std::vector<pick>& picks);
 // are used up either way.
 std::vector<std::int64_t> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng);
 
+// The IDs of the first m records after sortTopList. The plain way, which
+// topListIds must match.
+std::vector<std::int64_t> sortedTopListIds(std::span<const pick> picks, std::size_t m);
+
 // The IDs of the first m records of the top-list order, found without
 // sorting (or copying) every candidate.
 std::vector<std::int64_t> topListIds(std::span<const pick> picks, std::size_t m);
+
+// The ways the scored choices are computed: the fast ones, or the plain ones
+// that the selection differential test holds them to. A run takes one set
+// throughout; the modes never ask which.
+struct PickWays {
+    std::vector<std::int64_t> (*roulette)(std::vector<pick> picks, int count, RandomSource& rng);
+    std::vector<std::int64_t> (*topList)(std::span<const pick> picks, std::size_t m);
+};
+inline constexpr PickWays fastWays{rouletteIds, topListIds};
+inline constexpr PickWays plainWays{scanRouletteIds, sortedTopListIds};
 
 }  // namespace vantor

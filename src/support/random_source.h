@@ -11,6 +11,8 @@ namespace vantor {
 class RandomSource {
 public:
     static constexpr int max = 32767;
+    // How many values a draw can take (32768): the scalings divide by it.
+    static constexpr int range = max + 1;
     virtual ~RandomSource() = default;
     virtual int next() = 0;  // 0 .. 32767
     virtual void seed(std::uint32_t) {}
@@ -31,11 +33,13 @@ private:
     std::uint32_t state_;
 };
 
-// r × bound / 32768.0: one of 32768 evenly spaced values from 0 below bound.
+// A random number from 0 up to, not including, bound: r × bound / 32768.0,
+// one of 32768 evenly spaced values.
 double random(RandomSource& source, double bound);
 
-// low + (high − low) × r / 32768, truncated toward zero; the product is
-// formed in 64 bits so large libraries do not overflow it.
+// A random whole number from low to high − 1: low + (high − low) × r /
+// 32768, truncated toward zero; the product is formed in 64 bits so large
+// libraries do not overflow it.
 int randint(RandomSource& source, int low, int high);
 
 }  // namespace vantor

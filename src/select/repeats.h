@@ -7,9 +7,9 @@
 
 namespace vantor {
 
-// Compacts the list in place and returns the new count. Memory follows the
-// list, not the largest ID, and any ID (negative ones included) is safe.
-// Linear in the list's length.
+// Takes the repeats out of the list in place and returns how many IDs are
+// left at its front. Memory follows the list, not the largest ID, and any ID
+// (negative ones included) is safe. Linear in the list's length.
 int removedupes(std::span<std::int64_t> ids, int window);
 
 }  // namespace vantor

@@ -1,0 +1,45 @@
+// Options for people who run vantor by hand or from a script. They come
+// before the front end's eight or nine positional arguments, each starting
+// with "--", and a lone "--" ends them; without any, a run is the front
+// end's run, unchanged. This reads and checks them; the stages act on them.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantor {
+
+struct Options {
+    std::optional<std::uint32_t> seed;  // --seed N: the clock's stand-in at both seedings
+    bool distinct = false;              // --distinct: COUNT different songs where the pool allows
+    std::optional<int> minutes;         // --minutes M: the list's total length at most M minutes
+    std::optional<int> maxPerArtist;    // --max-per-artist N
+    std::optional<int> artistGap;       // --artist-gap N: other songs between two by one artist
+    std::optional<std::string> m3u;     // --m3u FILE: the list as an extended M3U playlist too
+    bool show = false;                  // --show: the chosen songs on standard output
+
+    // Whether any option was given: such a run tells its seed on standard error.
+    bool any() const;
+};
+
+// The options at the front of the arguments (argv[0] is the program), and
+// where the positional arguments begin; or the one line that says what is
+// wrong with them.
+struct ParsedOptions {
+    Options options;
+    std::size_t firstPositional = 1;
+    std::string error;  // "--minutes: \"abc\" is not a whole number", say; empty when all is well
+};
+
+ParsedOptions parseOptions(const std::vector<std::string>& args);
+
+// What is wrong with options that make no sense with these positional
+// arguments (argv[firstPositional..]); empty when nothing is.
+std::string conflictWithArguments(const Options& options, const std::vector<std::string>& positional);
+
+// The options' lines of the usage text.
+extern const char* const kOptionsUsage;
+
+}  // namespace vantor

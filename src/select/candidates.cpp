@@ -1,0 +1,78 @@
+// Running the selection query: open, prepare, step, each failure mapped to
+// the code that names its stage, and each row read into a pick. The score
+// comes from the request; which rows count is the modes' business.
+#include "select/candidates.h"
+
+#include <algorithm>
+
+#include "db/library_file.h"
+#include "report/run_error.h"
+#include "select/columns.h"
+
+namespace vantor {
+namespace {
+
+// The code a failed step of the selection query ends the run with. A LIKE
+// pattern over SQLite's limit can only come from a search word the user
+// typed: the query filter's, unless the sort filter alone is long enough to
+// hold one (it is appended to the same statement).
+int selectionStepCode(const db::Connection& connection, int step, const SelectionRequest& request) {
+    if (!db::likePatternTooLong(connection, step)) return stage::selectionStep + step;
+    const auto limit = static_cast<std::size_t>(std::max(db::likePatternLimit(connection), 0));
+    return request.sortFilter.size() > limit ? code::sortFilter : code::queryFilter;
+}
+
+}  // namespace
+
+CandidateList::CandidateList(const SelectionRequest& request) : request_(request) {
+    if (const int rc = connection_.open(*request.library); rc != db::result::ok) {
+        throw RunError(stage::selectionOpen + rc,
+                       "cannot open the library " + request.library->path() + ": " + connection_.errorMessage());
+    }
+    sql_ = chooseSelectionSql(connection_, request);
+    if (const int rc = statement_.prepare(connection_, sql_); rc != db::result::ok) {
+        const std::string why = connection_.errorMessage() + " in: " + sql_;
+        if (rc == db::result::error) throw RunError(code::queryFilter, "the query filter was refused: " + why);
+        throw RunError(stage::selectionPrepare + rc, "the selection query could not be prepared: " + why);
+    }
+    columns_ = ColumnMap::fromColumnNames(db::columnNames(statement_));
+    idColumn_ = columns_.position(fieldcode::id);
+    // Only a table changed since it was counted can get here without ID:
+    // any other column in its place would pass for song IDs.
+    if (idColumn_ < 0) {
+        throw RunError(stage::selectionPrepare + db::result::error, "the selection query has no ID column: " + sql_);
+    }
+    step();
+}
+
+void CandidateList::step() {
+    step_ = statement_.step();
+    if (!db::stepFailed(step_)) return;
+    throw RunError(selectionStepCode(connection_, step_, request_),
+                   "the selection query failed: " + connection_.errorMessage() + " in: " + sql_);
+}
+
+bool CandidateList::next(pick& candidate) {
+    // Stepping waits for the next call, so a row is scored, and then drawn
+    // for, before the query moves on.
+    if (handedOut_) step();
+    handedOut_ = false;
+    if (step_ != db::result::row) return false;
+    candidate = {idOf(statement_, idColumn_), 0.0};
+    if (request_.score) candidate.score = request_.score(row_);
+    handedOut_ = true;
+    return true;
+}
+
+std::vector<pick> CandidateList::takeAll() {
+    std::vector<pick> picks;
+    // The count was taken just before: one allocation of the right size, not
+    // a doubling that briefly holds twice the records.
+    picks.reserve(static_cast<std::size_t>(std::max(request_.librarySize, 0)));
+    for (pick candidate; next(candidate);) picks.push_back(candidate);
+    statement_ = db::Statement();
+    connection_ = db::Connection();
+    return picks;
+}
+
+}  // namespace vantor

@@ -1,0 +1,73 @@
+// The candidate list every mode reads: the selection query's rows, in the
+// query's order (which carries the sort filter), each as a pick. It runs the
+// selection query and reports its failures; what the candidates become is
+// the modes' (select/modes.h).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/statement.h"
+#include "filter/field_catalogue.h"
+#include "select/picks.h"
+#include "select/request.h"
+#include "select/statement_row.h"
+
+namespace vantor {
+
+// The candidates of one run, read once, front to back.
+//
+// Making one opens the library, chooses the columns, prepares the selection
+// query and steps it once, whatever the mode (one that reads no candidate
+// included). Every step is tested, not only the first: rows read before a
+// failure (a busy or damaged page, the time limit) are no answer. Failures
+// throw RunError:
+//   stage::selectionOpen + code     the library does not open;
+//   code::queryFilter               SQLite refuses the query as SQL;
+//   stage::selectionPrepare + code  any other failed prepare, or a query
+//                                   without an ID column;
+//   stage::selectionStep + code     any failed step; the query or the sort
+//                                   filter's code when the step refused a
+//                                   LIKE pattern over SQLite's limit (a
+//                                   word the user typed);
+//   code::mathFilter                from the score: the math filter is no
+//                                   formula for a row.
+//
+// Each candidate is a pick: the song's ID and, when the math filter scores
+// songs, the row's score, computed as the candidate is read. Without
+// scoring (the math filter "1") every score is 0 and no mode reads it.
+class CandidateList {
+public:
+    explicit CandidateList(const SelectionRequest& request);
+    CandidateList(const CandidateList&) = delete;
+    CandidateList& operator=(const CandidateList&) = delete;
+
+    // Whether the candidates carry scores.
+    bool scored() const noexcept { return static_cast<bool>(request_.score); }
+
+    // The next candidate in query order; false once the rows are exhausted.
+    bool next(pick& candidate);
+
+    // Every candidate not read yet, in query order, then the connection
+    // closes: what a mode does with them needs no more rows.
+    std::vector<pick> takeAll();
+
+private:
+    void step();
+
+    const SelectionRequest& request_;
+    db::Connection connection_;
+    db::Statement statement_;
+    std::string sql_;
+    // Fields by the names the statement reports, not by the table's
+    // positions: `SELECT *` also returns generated columns, which PRAGMA
+    // table_info leaves out, and ID need not stand first.
+    ColumnMap columns_;
+    StatementRow row_{statement_, columns_};
+    int idColumn_ = 0;
+    int step_ = 0;          // the last step's result
+    bool handedOut_ = false;  // the current row has been read: step before the next
+};
+
+}  // namespace vantor

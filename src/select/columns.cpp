@@ -1,0 +1,44 @@
+// Fetching only what the score reads. The narrow query is used only when
+// SQLite plans it exactly as the query of every column, so rows come in the
+// same order; the head is never printed, so nothing else can tell the two
+// apart. It prepares nothing to run: the candidate list does.
+#include "select/columns.h"
+
+#include <vector>
+
+#include "select/selection_sql.h"
+#include "select/sort_plan.h"
+
+namespace vantor {
+
+std::string referenceSelectionSql(const SelectionRequest& request) {
+    return std::string(request.score ? selectionsql::scoredHead : selectionsql::unscoredHead) + request.condition;
+}
+
+std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request) {
+    const std::string reference = referenceSelectionSql(request);
+    // Without scoring the reference fetches ID alone already. A sort filter
+    // may say ORDER BY 1 (the test query refuses any higher position), which
+    // must keep naming the same column: ID has to come first in the table.
+    if (request.reference || !request.score || request.columns.position(fieldcode::id) != 0) return reference;
+
+    std::string sql(selectionsql::narrowHead);
+    std::vector<bool> fetched(fieldcode::maxColumnCode + 1, false);
+    for (const int code : request.scoreCodes) {
+        if (code <= fieldcode::id || code > fieldcode::maxColumnCode || request.columns.position(code) < 0) continue;
+        if (fetched[static_cast<std::size_t>(code)]) continue;
+        fetched[static_cast<std::size_t>(code)] = true;
+        sql += ',';
+        sql += columnName(code);
+    }
+    sql += selectionsql::narrowHeadEnd;
+    sql += request.condition;
+
+    const auto referenceWalk = planWalk(connection, reference);
+    if (!referenceWalk) return reference;  // the reference's own prepare reports the failure
+    const auto narrowWalk = planWalk(connection, sql);
+    if (!narrowWalk || *referenceWalk != *narrowWalk) return reference;
+    return sql;
+}
+
+}  // namespace vantor

@@ -1,0 +1,169 @@
+// Reading SQLite's plans for the sort query. The LIKE form matches every song
+// of the table; when SQLite walks the table in key order or along one index
+// for it, the draws can be looked up by key and walked the same way, which
+// gives the same rows in the same order. Anything the plan text does not
+// prove keeps the LIKE form.
+#include "select/sort_plan.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "db/connection.h"
+#include "db/query_plan.h"
+#include "db/statement.h"
+#include "select/selection_sql.h"
+#include "text/toolkit.h"
+
+namespace vantor {
+namespace {
+
+// The words of the walk lines this file reads (planWalk lower-cases them).
+constexpr std::string_view scanLine = "0 scan ";
+constexpr std::string_view usingIndex = " using index ";
+constexpr std::string_view sortLine = "0 use temp b-tree for order by";
+
+// The drawn IDs once each, ascending, joined by commas.
+std::string distinctIdList(const std::vector<std::int64_t>& ids) {
+    std::vector<std::int64_t> distinct = ids;
+    std::sort(distinct.begin(), distinct.end());
+    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+    std::string list;
+    list.reserve(distinct.size() * 8);
+    char digits[24];
+    for (std::size_t i = 0; i < distinct.size(); ++i) {
+        if (i > 0) list += ',';
+        list.append(digits, std::to_chars(digits, digits + sizeof digits, distinct[i]).ptr);
+    }
+    return list;
+}
+
+// The LIKE form walks `table` in key order, as a key lookup does; what
+// follows must be the same sort or nothing. "" when the lookup walks otherwise.
+std::string lookupAfterTableWalk(db::Connection& connection, const std::vector<std::string>& likeWalk,
+                                 const std::string& table, const std::string& list, const std::string& sortFilter) {
+    for (std::size_t i = 1; i < likeWalk.size(); ++i) {
+        if (likeWalk[i] != sortLine) return {};
+    }
+    std::string sql = buildKeyLookup(list) + sortFilter;
+    auto walk = planWalk(connection, sql);
+    if (!walk || walk->empty() || walk->front() != "0 search " + table + " using integer primary key (rowid=?)") {
+        return {};
+    }
+    walk->front() = likeWalk.front();
+    return *walk == likeWalk ? sql : std::string();
+}
+
+// The LIKE form walks `index`: the lookup is made to walk the same index, or,
+// when the walk only reads the index in its order, to sort by its columns.
+// "" when neither walks as the LIKE form does.
+std::string lookupAlongIndex(db::Connection& connection, const std::string& like,
+                             const std::vector<std::string>& likeWalk, const std::string& index,
+                             const std::string& list, const std::string& sortFilter) {
+    if (likeWalk.size() == 1) {
+        std::string sorted = lookupInIndexOrder(connection, like, index, list, sortFilter);
+        if (!sorted.empty()) return sorted;
+    }
+    std::string sql = buildKeyLookup(list, index) + sortFilter;
+    const auto walk = planWalk(connection, sql);
+    return walk && *walk == likeWalk ? sql : std::string();
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> planWalk(db::Connection& connection, const std::string& sql) {
+    auto plan = db::queryPlan(connection, sql);
+    if (!plan) return std::nullopt;
+    for (std::string& line : *plan) {
+        lowercase(line);
+        replace(line, "covering index", "index");
+    }
+    return plan;
+}
+
+bool startsWithOrderBy(std::string_view sql) {
+    const std::size_t start = sql.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos || !equalsIgnoreAsciiCase(sql.substr(start, 5), "order")) return false;
+    const std::size_t by = sql.find_first_not_of(" \t\r\n", start + 5);
+    if (by == start + 5 || by == std::string_view::npos || !equalsIgnoreAsciiCase(sql.substr(by, 2), "by")) {
+        return false;
+    }
+    return by + 2 < sql.size() && std::string_view(" \t\r\n").find(sql[by + 2]) != std::string_view::npos;
+}
+
+std::optional<std::string> tableScanned(std::string_view walkLine) {
+    if (walkLine.substr(0, scanLine.size()) != scanLine) return std::nullopt;
+    if (walkLine.find(' ', scanLine.size()) != std::string_view::npos) return std::nullopt;
+    return std::string(walkLine.substr(scanLine.size()));
+}
+
+std::optional<std::string> indexScanned(std::string_view walkLine) {
+    if (walkLine.substr(0, scanLine.size()) != scanLine) return std::nullopt;
+    const std::size_t at = walkLine.find(usingIndex);
+    if (at == std::string_view::npos) return std::nullopt;
+    const std::string_view index = walkLine.substr(at + usingIndex.size());
+    if (index.empty() || index.find_first_of(" \"") != std::string_view::npos) return std::nullopt;
+    return std::string(index);
+}
+
+bool walksBackwards(db::Connection& connection, const std::string& sql) {
+    db::Statement explain;
+    if (explain.prepare(connection, "EXPLAIN " + sql) != db::result::ok) return false;
+    while (explain.step() == db::result::row) {
+        const auto opcode = explain.text(1);
+        if (opcode && (*opcode == "Last" || *opcode == "Prev")) return true;
+    }
+    return false;
+}
+
+// The walk spelled as an ORDER BY over the index's key columns and then the
+// row key, which the index holds last, in the walk's direction. The row key
+// makes the order total, so the sort gives exactly the walk's sequence. Only
+// for indexes of built-in BINARY columns: an index on a host collation keeps
+// the host's own order, which a stand-in collation may not reproduce.
+std::string lookupInIndexOrder(db::Connection& connection, const std::string& like, const std::string& index,
+                               const std::string& list, const std::string& sortFilter) {
+    // LIMIT and OFFSET would have to be carried over; the walk serves those.
+    if (contains(lowercased(sortFilter), "limit")) return {};
+    const bool backwards = walksBackwards(connection, like);
+    db::Statement info;
+    if (info.prepare(connection, "PRAGMA index_xinfo(\"" + index + "\")") != db::result::ok) return {};
+    std::string order;
+    while (info.step() == db::result::row) {
+        if (info.columnInt(5) != 1) continue;  // the row key and other auxiliary columns
+        const auto name = info.text(2);
+        const auto collation = info.text(4);
+        if (info.columnInt(1) < 0 || !name || !collation || *collation != "BINARY" ||
+            name->find('"') != std::string_view::npos) {
+            return {};
+        }
+        const bool descending = (info.columnInt(3) != 0) != backwards;
+        order += order.empty() ? " ORDER BY \"" : ", \"";
+        order.append(*name);
+        order += descending ? "\" DESC" : "\" ASC";
+    }
+    if (order.empty()) return {};
+    order += backwards ? ", ID DESC" : ", ID ASC";
+    return buildKeyLookup(list) + order;
+}
+
+// The lookup needs the sort filter to be an ordering, so that the LIKE
+// form's condition is the membership test alone; then the first line of its
+// walk says how SQLite meets the rows.
+std::string chooseSortQuery(db::Connection& connection, const std::vector<std::int64_t>& ids,
+                            const SelectionRequest& request) {
+    std::string like = buildSortQuery(ids, request.sortFilter);
+    if (request.reference || !startsWithOrderBy(request.sortFilter)) return like;
+    const auto likeWalk = planWalk(connection, like);
+    if (!likeWalk || likeWalk->empty()) return like;
+    const std::string list = distinctIdList(ids);
+
+    std::string lookup;
+    if (const auto table = tableScanned(likeWalk->front())) {
+        lookup = lookupAfterTableWalk(connection, *likeWalk, *table, list, request.sortFilter);
+    } else if (const auto index = indexScanned(likeWalk->front())) {
+        lookup = lookupAlongIndex(connection, like, *likeWalk, *index, list, request.sortFilter);
+    }
+    return lookup.empty() ? like : lookup;
+}
+
+}  // namespace vantor

@@ -1,0 +1,23 @@
+// Reading a statement's row for the filters and for the result: field texts
+// by the statement's own column positions, and IDs that are never clamped
+// onto one another.
+#include "select/statement_row.h"
+
+#include "db/statement.h"
+#include "text/toolkit.h"
+
+namespace vantor {
+
+std::optional<std::string_view> StatementRow::text(int fieldCode) const {
+    const int pos = columns_.position(fieldCode);
+    if (pos < 0) return std::nullopt;
+    return statement_.text(pos);
+}
+
+std::int64_t idOf(const db::Statement& statement, int column) {
+    if (statement.isInteger(column)) return statement.columnInt64(column);
+    const auto id = statement.text(column);
+    return id ? atoi64Field(*id) : 0;
+}
+
+}  // namespace vantor

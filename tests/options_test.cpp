@@ -1,0 +1,165 @@
+// Options before the front end's arguments: how they are read, how a bad one
+// is refused (one line, the usage, status 2, no result file), and --seed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "e2e_library.h"
+#include "harness.h"
+
+using namespace vantor;
+using namespace vantor::testing;
+
+namespace {
+
+std::vector<std::string> withProgram(std::vector<std::string> args) {
+    args.insert(args.begin(), "vantor");
+    return args;
+}
+
+const std::vector<std::string> kEight{"lib.db", "id>0", "", "1", "1", "5", "0", "out.txt"};
+
+std::vector<std::string> then(std::vector<std::string> options, const std::vector<std::string>& positional = kEight) {
+    options.insert(options.end(), positional.begin(), positional.end());
+    return options;
+}
+
+}  // namespace
+
+TEST(Options, ReadOffTheFrontUpToTheFirstArgument) {
+    const ParsedOptions none = parseOptions(withProgram(kEight));
+    EXPECT_EQ(none.error, "");
+    EXPECT_EQ(none.firstPositional, 1u);
+    EXPECT_FALSE(none.options.any());
+
+    const ParsedOptions all = parseOptions(withProgram(then({"--seed", "4294967295", "--distinct", "--minutes", "60",
+                                                            "--max-per-artist", "2", "--artist-gap", "0", "--m3u",
+                                                            "list.m3u", "--show"})));
+    ASSERT_EQ(all.error, "");
+    EXPECT_EQ(all.firstPositional, 13u);
+    EXPECT_EQ(all.options.seed, 4294967295u);
+    EXPECT_TRUE(all.options.distinct);
+    EXPECT_EQ(all.options.minutes, 60);
+    EXPECT_EQ(all.options.maxPerArtist, 2);
+    EXPECT_EQ(all.options.artistGap, 0);
+    EXPECT_EQ(all.options.m3u, "list.m3u");
+    EXPECT_TRUE(all.options.show);
+    EXPECT_TRUE(all.options.any());
+
+    // A lone "--" ends the options, so a library whose name starts with "--" can follow.
+    const ParsedOptions dashes = parseOptions(withProgram({"--show", "--", "--odd.db", "q"}));
+    EXPECT_EQ(dashes.error, "");
+    EXPECT_EQ(dashes.firstPositional, 3u);
+}
+
+TEST(Options, BadOnesSayWhatIsWrong) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string error;
+    };
+    const Case cases[] = {
+        {{"--colour", "lib.db"}, "unknown option --colour"},
+        {{"--minutes"}, "--minutes needs a value"},
+        {{"--minutes", "abc"}, "--minutes: \"abc\" is not a whole number"},
+        {{"--minutes", ""}, "--minutes: \"\" is not a whole number"},
+        {{"--minutes", "+5"}, "--minutes: \"+5\" is not a whole number"},
+        {{"--minutes", "5x"}, "--minutes: \"5x\" is not a whole number"},
+        {{"--minutes", "1.5"}, "--minutes: \"1.5\" is not a whole number"},
+        {{"--minutes", "-"}, "--minutes: \"-\" is not a whole number"},
+        {{"--minutes", "0"}, "--minutes: 0 is not between 1 and 1000000"},
+        {{"--artist-gap", "-1"}, "--artist-gap: -1 is not between 0 and 2147483647"},
+        {{"--max-per-artist", "0"}, "--max-per-artist: 0 is not between 1 and 2147483647"},
+        {{"--seed", "4294967296"}, "--seed: 4294967296 is not between 0 and 4294967295"},
+        {{"--seed", "99999999999999999999999"}, "--seed: 99999999999999999999999 is not between 0 and 4294967295"},
+        {{"--m3u", ""}, "--m3u needs a file name"},
+        {{"--show", "--show"}, "--show is given twice"},
+        {{"--seed", "1", "--seed", "2"}, "--seed is given twice"},
+        {{"--show", "--explain", "rock"}, "--explain stands alone: it takes no options"},
+        {{"--seed", "1", "--help"}, "--help stands alone: it takes no options"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        EXPECT_EQ(parseOptions(withProgram(c.args)).error, c.error);
+    }
+}
+
+// Through the binary: one line naming the option and the problem, then the
+// usage, on standard error; status 2; no result file; nothing on stdout.
+TEST(Options, RefusedRunsWriteNoResultFile) {
+    TempDir dir;
+    const std::string lib = threeSongLibrary(dir.path());
+    std::vector<std::string> eight = kEight;
+    eight[0] = lib;
+    struct Case {
+        std::vector<std::string> args;
+        std::string firstLine;
+    };
+    const Case cases[] = {
+        {then({"--minutes", "abc"}, eight), "vantor: --minutes: \"abc\" is not a whole number\n"},
+        {then({"--artist-gap", "-1"}, eight), "vantor: --artist-gap: -1 is not between 0 and 2147483647\n"},
+        {then({"--frobnicate"}, eight), "vantor: unknown option --frobnicate\n"},
+        {{"--seed"}, "vantor: --seed needs a value\n"},
+        {then({"--m3u", "out.txt"}, eight), "vantor: --m3u names the result file\n"},
+        {then({"--m3u", "./sub/../out.txt"}, eight), "vantor: --m3u names the result file\n"},
+        {then({"--show"}, {lib, "id>0", "", "1"}), "vantor: eight or nine arguments follow the options\n"},
+    };
+    std::filesystem::create_directories(dir / "sub");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const ProcessResult p = runBinary(c.args, dir.path());
+        EXPECT_EQ(p.status, 2);
+        EXPECT_EQ(p.out, "");
+        EXPECT_EQ(p.err.substr(0, p.err.find('\n') + 1), c.firstLine);
+        EXPECT_NE(p.err.find("usage: vantor [OPTIONS] DATABASE"), std::string::npos) << p.err;
+        EXPECT_NE(p.err.find("--max-per-artist N"), std::string::npos) << p.err;
+        EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));
+    }
+}
+
+// The same seed makes the same list; the seed is told, unmixed, on stderr;
+// stdout keeps the front end's lines, and a run without options tells nothing.
+TEST(Options, SeedMakesTheListAgain) {
+    TempDir dir;
+    const std::string lib = threeSongLibrary(dir.path());
+    const std::vector<std::string> eight{lib, "id>0", "", "1", "1", "40", "0", "out.txt"};
+    const ProcessResult first = runBinary(then({"--seed", "12345"}, eight), dir.path());
+    const std::string list = slurp(dir / "out.txt");
+    EXPECT_EQ(first.status, 0);
+    EXPECT_EQ(first.err, "vantor: seed 12345 (--seed 12345 makes this list again)\n");
+    const ProcessResult second = runBinary(then({"--seed", "12345"}, eight), dir.path());
+    EXPECT_EQ(slurp(dir / "out.txt"), list);
+    EXPECT_EQ(second.out, first.out);
+    EXPECT_EQ(runBinary(then({"--seed", "12346"}, eight), dir.path()).status, 0);
+    EXPECT_NE(slurp(dir / "out.txt"), list) << "seeds 12345 and 12346 began alike";
+
+    const ProcessResult plain = runBinary(eight, dir.path());
+    EXPECT_EQ(plain.err, "");
+    EXPECT_EQ(plain.out, first.out);  // the options never reach the argN lines
+
+    // Without --seed, the clock read once is what the run tells.
+    const ProcessResult told = runBinary(then({"--show"}, eight), dir.path());
+    ASSERT_EQ(told.err.rfind("vantor: seed ", 0), 0u) << told.err;
+    const std::string seed = told.err.substr(13, told.err.find(' ', 13) - 13);
+    const std::string clocked = slurp(dir / "out.txt");
+    runBinary(then({"--seed", seed}, eight), dir.path());
+    EXPECT_EQ(slurp(dir / "out.txt"), clocked);
+}
+
+// In-process, the seed takes the clock's place at both seedings.
+TEST(Options, SeedStandsInForTheClock) {
+    TempDir dir;
+    const std::string lib = threeSongLibrary(dir.path());
+    const std::string out = (dir / "out.txt").string();
+    const std::vector<std::string> eight{lib, "id>0", "ORDER BY ID DESC", "1", "1", "40", "0", out};
+    Options seeded;
+    seeded.seed = 99;
+    runInProcess(eight, 1, dir.path(), seeded);
+    const std::string withSeed = slurp(out);
+    runInProcess(eight, 99, dir.path());
+    EXPECT_EQ(slurp(out), withSeed) << "--seed 99 and a clock at 99 drew differently";
+    runInProcess(eight, 5000, dir.path(), seeded);
+    EXPECT_EQ(slurp(out), withSeed) << "the clock still counted";
+}
