@@ -22,22 +22,14 @@ bash fuzz/run.sh 60
 windows_start=$SECONDS
 bash scripts/build-windows.sh build-win
 
-# A private Wine prefix under the build folder, made (or brought up to date)
-# once per run. One wineserver, started first so that everything after it
-# uses it, stays up for the whole stage, which keeps each test's Wine start
-# quick; it is stopped when the stage ends either way.
-# Debian installs wine64 outside PATH; its file list says where.
-wine64_files=$(dpkg -L wine64)
-wine64=$(grep -m 1 '/wine64$' <<<"$wine64_files")
-wineserver=$(grep -m 1 '/wineserver64$' <<<"$wine64_files")
-export WINEPREFIX="$PWD/build-win/wine-prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-stop_wineserver() { "$wineserver" -k 2>/dev/null || true; }
+# The whole suite under Wine, in a private prefix with one wineserver for
+# the stage (scripts/wine-env.sh), stopped when the stage ends either way;
+# then the same runs by vantor and vantor.exe, compared byte for byte.
+. scripts/wine-env.sh build-win
 trap stop_wineserver EXIT
-mkdir -p "$WINEPREFIX"
-stop_wineserver  # one left behind by an interrupted run would refuse a second
-"$wineserver" -p
-"$wine64" wineboot --init >build-win/wineboot.log 2>&1
+start_wineserver
 ctest --test-dir build-win --output-on-failure -j "$jobs"
+bash scripts/compare-windows.sh build build-win
 stop_wineserver
 trap - EXIT
 echo "windows stage: $((SECONDS - windows_start)) s"

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <sqlite3.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,10 +12,10 @@
 #include <string>
 
 #include "db/collation.h"
+#include "harness.h"
+#include "platform/paths.h"
 
 namespace vantor::testing {
-
-int currentProcessId();  // tests/platform
 
 class ScratchDir {
 public:
@@ -34,27 +33,20 @@ public:
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+    std::string file(const std::string& name) const { return platform::utf8Path(path_ / platform::nativePath(name)); }
 
 private:
     std::filesystem::path path_;
 };
 
-// Points the system's temporary folder (TMPDIR) somewhere else while it
-// lives, for this process and the children it starts.
+// Points the system's temporary folder (TMPDIR, or TMP on Windows)
+// somewhere else while it lives, for this process and the children it starts.
 class ScopedTmpdir {
 public:
-    explicit ScopedTmpdir(const std::string& folder) {
-        if (const char* old = ::getenv("TMPDIR")) old_ = old;
-        ::setenv("TMPDIR", folder.c_str(), 1);
+    explicit ScopedTmpdir(const std::string& folder) : old_(environmentVariable(kTemporaryFolderVariable)) {
+        setEnvironmentVariable(kTemporaryFolderVariable, folder);
     }
-    ~ScopedTmpdir() {
-        if (old_) {
-            ::setenv("TMPDIR", old_->c_str(), 1);
-        } else {
-            ::unsetenv("TMPDIR");
-        }
-    }
+    ~ScopedTmpdir() { setEnvironmentVariable(kTemporaryFolderVariable, old_); }
     ScopedTmpdir(const ScopedTmpdir&) = delete;
     ScopedTmpdir& operator=(const ScopedTmpdir&) = delete;
 
@@ -98,22 +90,23 @@ private:
 // wherever the tests run.
 inline void leaveHotJournal(const std::string& path, const std::string& statements) {
     namespace fs = std::filesystem;
+    using platform::nativePath;
     const auto bytesOf = [](const std::string& file) {
-        std::ifstream in(file, std::ios::binary);
+        std::ifstream in(nativePath(file), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     };
     const std::string twin = path + ".twin";
-    fs::copy_file(path, twin, fs::copy_options::overwrite_existing);
+    fs::copy_file(nativePath(path), nativePath(twin), fs::copy_options::overwrite_existing);
     {
         Writer writer(twin);
         writer.exec("PRAGMA cache_size=1; BEGIN;");
         writer.exec(statements);
-        if (!fs::exists(twin + "-journal")) throw std::runtime_error("no journal beside " + twin);
-        std::ofstream(path, std::ios::binary | std::ios::trunc) << bytesOf(twin);
-        std::ofstream(path + "-journal", std::ios::binary | std::ios::trunc) << bytesOf(twin + "-journal");
+        if (!fs::exists(nativePath(twin + "-journal"))) throw std::runtime_error("no journal beside " + twin);
+        std::ofstream(nativePath(path), std::ios::binary | std::ios::trunc) << bytesOf(twin);
+        std::ofstream(nativePath(path + "-journal"), std::ios::binary | std::ios::trunc) << bytesOf(twin + "-journal");
     }
-    fs::remove(twin);
-    fs::remove(twin + "-journal");
+    fs::remove(nativePath(twin));
+    fs::remove(nativePath(twin + "-journal"));
 }
 
 }  // namespace vantor::testing

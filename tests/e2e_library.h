@@ -9,6 +9,7 @@
 
 #include "db_test_support.h"
 #include "filter/field_catalogue.h"
+#include "platform/paths.h"
 
 namespace vantor::testing {
 
@@ -30,7 +31,7 @@ inline std::string classicSongsTable(std::size_t columns = 92) {
 
 inline void buildLibrary(const std::string& path, const std::string& createTable,
                          const std::vector<std::string>& statements) {
-    std::filesystem::remove(path);
+    std::filesystem::remove(platform::nativePath(path));
     Writer w(path);
     w.exec("PRAGMA journal_mode=DELETE");
     w.exec(createTable);
@@ -42,7 +43,7 @@ inline void buildLibrary(const std::string& path, const std::string& createTable
 //   12 Queen Rock  rating 80   30 plays
 //   13 The Beatles Rock rating 60  5 plays
 inline std::string threeSongLibrary(const std::filesystem::path& dir, const std::string& name = "lib.db") {
-    const std::string path = (dir / name).string();
+    const std::string path = platform::utf8Path(dir / platform::nativePath(name));
     buildLibrary(path, classicSongsTable(),
                  {"INSERT INTO songs(ID,Artist,Genre,Rating,PlayCounter,Year,SongLength,LastTimePlayed) VALUES"
                   "(11,'ABBA','Pop',100,12,1976,230000,45000.5),"

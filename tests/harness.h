@@ -3,10 +3,13 @@
 // driver in-process with a fixed clock so random draws are reproducible.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -34,10 +37,52 @@ inline constexpr const char* kInvalidUtf8 = "Windows: invalid UTF-8 cannot trave
 inline constexpr const char* kNamesIgnoreCase = "Windows: file names ignore case";
 inline constexpr const char* kNoMemoryLimit = "Wine does not enforce a child's memory limit";
 inline constexpr const char* kNoSetuid = "Windows: setuid does not exist";
+inline constexpr const char* kNoFileSizeLimit =
+    "Windows: no per-process file-size limit (RLIMIT_FSIZE) to make a write fail, and a full disk needs a volume "
+    "of its own, which Wine cannot give a test";
+inline constexpr const char* kNoPermissionBits = "Windows: no permission bits or umask, only a read-only attribute";
+inline constexpr const char* kNoSymbolicLinks =
+    "Windows: symbolic links need a privilege a user does not have by default (Wine has none)";
+inline constexpr const char* kColonInNames = "Windows: a colon in a file name names a stream of another file";
 }  // namespace windows
 
 // This test process's ID (getpid, GetCurrentProcessId).
 int currentProcessId();
+
+// The process environment, as children inherit it (setenv, SetEnvironmentVariableW).
+std::optional<std::string> environmentVariable(const std::string& name);
+void setEnvironmentVariable(const std::string& name, const std::optional<std::string>& value);
+
+// The variable that names the system's temporary folder: TMPDIR, or TMP
+// (which GetTempPathW reads first).
+inline constexpr const char* kTemporaryFolderVariable = kOnWindows ? "TMP" : "TMPDIR";
+
+// Root on Linux, who may write anywhere; never on Windows.
+bool runningAsRoot();
+
+// Whether this Windows program runs under Wine (which says so in ntdll).
+bool underWine();
+
+// The ANSI code page of a Windows program without a manifest that asks for
+// UTF-8: the system's (the registry's Nls\CodePage\ACP); 0 on Linux.
+unsigned systemAnsiCodePage();
+
+// What tells one file from another on its volume: the inode, or the file
+// index; 0 when there is no such file.
+std::uint64_t fileIdentity(const fs::path& path);
+
+// This process's umask (Linux); 0 on Windows, which has none.
+unsigned currentUmask();
+
+// Reads the file in one read of the size found on opening, as a front end
+// polling it would, through a handle no child inherits (on Windows, C's
+// fopen makes handles that every child started meanwhile keeps open).
+std::string readOnce(const fs::path& path);
+
+// Holds `path` open for reading while the result lives, as another program
+// would: on Windows sharing it for reading, and for writing when asked, but
+// never for deletion; on Linux, where sharing does not exist, a plain open.
+std::shared_ptr<void> holdOpen(const fs::path& path, bool shareWriting);
 
 // The result file's text for every database code; the code's digits follow it.
 inline const std::string kDatabaseMessage =
@@ -108,14 +153,22 @@ struct ProcessResult {
 };
 
 struct RunOptions {
-    std::size_t memoryLimitBytes = 0;  // a positive value caps the child's address space (Linux only)
-    bool asNobody = false;             // root runs the child as user and group 65534 (Linux only)
-    std::function<void()> inChild;     // runs in the child just before the program starts (Linux only)
+    std::size_t memoryLimitBytes = 0;     // a positive value caps the child's address space (Linux only)
+    std::uint64_t fileSizeLimitBytes = 0;  // writes past it fail with EFBIG, not a signal (Linux only)
+    bool asNobody = false;                // root runs the child as user and group 65534 (Linux only)
+    int timeoutSeconds = 0;               // a child still running then is killed: status kKilled
+    std::string binary;                   // another build of vantor; empty: vantorBinary()
 };
+
+// The status of a child the timeout killed.
+inline constexpr int kKilled = 137;
 
 // The vantor binary the end-to-end tests run: $VANTOR_BINARY when set, else
 // the one this build made (on Windows, vantor.exe beside this test program).
 std::string vantorBinary();
+
+// A program the build put beside this test program (".exe" added on Windows).
+std::string builtBeside(const std::string& name);
 
 // Runs the built vantor with these arguments (argv[1..]) in `cwd`, with
 // stdout and stderr caught in files there. On Windows the arguments, UTF-8

@@ -45,6 +45,15 @@ Outcome runVantor(const TempDir& dir, std::vector<std::string> args, std::size_t
     return {p.status, fs::exists(result) ? slurp(result) : "<none>", p.out, p.err};
 }
 
+// The same, with the run driver in this process.
+Outcome runInProcessFor(const TempDir& dir, std::vector<std::string> args) {
+    const fs::path result = dir / "result.txt";
+    fs::remove(result);
+    args.insert(args.begin() + 7, result.string());
+    const ProcessResult p = runInProcess(args, 7, dir.path());
+    return {p.status, fs::exists(result) ? slurp(result) : "<none>", p.out, p.err};
+}
+
 // The only forms a result file may take: IDs joined by commas, or one message.
 bool isWellFormedResult(const std::string& text) {
     static const std::regex ids("(-?[0-9]+(,-?[0-9]+)*)?");
@@ -304,8 +313,12 @@ TEST(HostileInput, FailedStepsAreNeverPassedOffAsTheResult) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        const Outcome o = runVantor(dir, {lib, c.query, c.sort, c.mode == "2" ? "playcounter" : "1", c.mode,
-                                          c.count, "0"});
+        const std::vector<std::string> args = {lib, c.query, c.sort, c.mode == "2" ? "playcounter" : "1", c.mode,
+                                               c.count, "0"};
+        // Windows: command lines are limited to 32,767 characters, so a
+        // filter past the LIKE limit goes to the run driver in-process there.
+        const bool tooLong = kOnWindows && c.query.size() + c.sort.size() > 32000;
+        const Outcome o = tooLong ? runInProcessFor(dir, args) : runVantor(dir, args);
         EXPECT_EQ(o.status, 0);
         EXPECT_EQ(o.result, c.expected) << o.err.substr(0, 300);
     }
@@ -453,7 +466,7 @@ TEST(HostileInput, IdsAboveABillionKeepRepeatRemovalSmall) {
 // and the rotation's lists.
 TEST(HostileInput, IdsBeyond32BitsAreKeptWhole) {
     TempDir dir;
-    const std::string lib = dir / "wide-ids.db";
+    const std::string lib = (dir / "wide-ids.db").string();
     buildLibrary(lib, classicSongsTable(),
                  {"INSERT INTO songs(ID,PlayCounter,Artist) VALUES(2147483648,3,'e'),(2147483653,5,'d'),"
                   "(4294967297,1,'c'),(9007199254740993,4,'b'),(9223372036854775807,2,'a')"});

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/files.h"
 #include "support/files.h"
 #include "support/random_source.h"
 #include "harness.h"
@@ -51,5 +52,8 @@ TEST(Files, ReadfileKeepsBytesAndReportsMissingFiles) {
     const auto missing = (dir / "missing").string();
     EXPECT_EQ(readfile(missing, "missing", out, err), "end");
     EXPECT_EQ(out.str(), "\n*** Can't open file: missing ***\n");
-    EXPECT_EQ(err.str(), "vantor: cannot read missing: No such file or directory\n");
+    // The system's words: errno 2 and Windows' error 2 both mean the file is not there.
+    const std::string noSuchFile =
+        vantor::testing::kOnWindows ? vantor::platform::errorText(2) : "No such file or directory";
+    EXPECT_EQ(err.str(), "vantor: cannot read missing: " + noSuchFile + "\n");
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "db_test_support.h"
 #include "fixture_library.h"
 #include "harness.h"
 #include "platform/paths.h"
@@ -107,26 +108,66 @@ TEST(UnicodeRuns, StandardOutputLinesEndInLineFeedAlone) {
     EXPECT_EQ(explained.out.rfind("query filter: artist=" + kKino + "\n", 0), 0u) << explained.out;
 }
 
-TEST(UnicodeFiles, LibraryResultAndWorkingFolderWithNonAsciiNames) {
+// Every file a run names, beyond ASCII: the library (and its private copy,
+// when a hot journal lies beside it), the result file, the working folder
+// with vantor.ini and a list file, and a result path that is the library's
+// journal. On Windows also through the program built without its manifest,
+// which runs in the system's ANSI code page: a name that went through a
+// narrow call there would lose its Cyrillic and CJK letters.
+TEST(UnicodeFiles, EveryFileOfARunWithANonAsciiName) {
+    using vantor::platform::nativePath;
     TempDir dir;
     const std::string folder = vantor::platform::utf8Path(dir.path()) + "/Musik " + kBjork + " " + kKino;
-    std::filesystem::create_directories(vantor::platform::nativePath(folder));
+    std::filesystem::create_directories(nativePath(folder + "/tmp " + kSakamoto));
     const std::string lib = folder + "/" + kSakamoto + ".db";
     vantor::demo::createLibrary(lib, {}, eightSongs());
-    const std::string result = folder + "/" + kKino + ".txt";
+    const std::string crashed = folder + "/" + kKino + " crashed.db";
+    vantor::demo::createLibrary(crashed, {}, eightSongs());
+    leaveHotJournal(crashed, "DELETE FROM Songs; CREATE TABLE junk(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL"
+                             " SELECT i+1 FROM n WHERE i<2000) INSERT INTO junk SELECT randomblob(600) FROM n;");
+    const std::string crashedBefore = slurp(nativePath(crashed));
+    spit(nativePath(folder + "/vantor.ini"), "node1_name=Rock\r\n" + kKino + "_name=" + kBjork + "\r\n");
+    spit(nativePath(folder + "/node1"), "5,6");
+    spit(nativePath(folder + "/" + kKino), "7,8");
+    // The private copy goes into a temporary folder of such a name too.
+    const ScopedTmpdir tmpdir(folder + "/tmp " + kSakamoto);
 
-    ProcessResult p = runBinary({lib, "genre=rock", "ORDER BY ID", "1", "0", "3", "0", result},
-                                vantor::platform::nativePath(folder));
-    EXPECT_EQ(p.status, 0);
-    EXPECT_EQ(slurp(vantor::platform::nativePath(result)), "12,13,16,17") << p.err;
-    EXPECT_EQ(p.out.rfind("arg1: " + lib + "\n", 0), 0u) << p.out;
+    struct Binary {
+        std::string label, path;
+    };
+    std::vector<Binary> binaries = {{"vantor", vantorBinary()}};
+    if (kOnWindows) {
+        ASSERT_NE(systemAnsiCodePage(), 65001u) << "the system's ANSI code page is UTF-8: this test could not tell";
+        binaries.push_back({"without its manifest, in code page " + std::to_string(systemAnsiCodePage()),
+                            builtBeside("vantor-no-manifest")});
+    }
+    for (const Binary& binary : binaries) {
+        SCOPED_TRACE(binary.label);
+        RunOptions options;
+        options.binary = binary.path;
+        const std::string result = folder + "/" + kKino + ".txt";
+        ProcessResult p =
+            runBinary({lib, "genre=rock", "ORDER BY ID", "1", "0", "3", "0", result}, nativePath(folder), options);
+        EXPECT_EQ(p.status, 0);
+        EXPECT_EQ(slurp(nativePath(result)), "12,13,16,17") << p.err;
+        EXPECT_EQ(p.out.rfind("arg1: " + lib + "\n", 0), 0u) << p.out;
 
-    // A relative result path and the settings file in that working folder.
-    spit(vantor::platform::nativePath(folder + "/vantor.ini"), "node1_name=Rock\r\n");
-    spit(vantor::platform::nativePath(folder + "/node1"), "5,6");
-    p = runBinary({lib, "rotate(rock)", "", "1", "0", "3", "0", kBjork + ".txt"}, vantor::platform::nativePath(folder));
-    EXPECT_EQ(p.status, 0);
-    EXPECT_EQ(slurp(vantor::platform::nativePath(folder + "/" + kBjork + ".txt")), "5,6,5") << p.err << p.out;
+        // A relative result path, and the settings file and lists in the working folder.
+        p = runBinary({lib, "rotate(rock," + kBjork + ")", "", "1", "0", "3", "0", kBjork + ".txt"},
+                      nativePath(folder), options);
+        EXPECT_EQ(p.status, 0);
+        EXPECT_EQ(slurp(nativePath(folder + "/" + kBjork + ".txt")), "5,7,6") << p.err << p.out;
+
+        p = runBinary({crashed, "id>0", "ORDER BY ID", "1", "0", "0", "0", result}, nativePath(folder), options);
+        EXPECT_EQ(p.status, 0);
+        EXPECT_EQ(slurp(nativePath(result)), "11,12,13,14,15,16,17,18") << p.err;
+
+        p = runBinary({crashed, "id>0", "", "1", "0", "0", "0", crashed + "-journal"}, nativePath(folder), options);
+        EXPECT_TRUE(p.out.ends_with("Can't write file")) << p.out;
+        EXPECT_NE(p.err.find("is the library's rollback journal"), std::string::npos) << p.err;
+        EXPECT_TRUE(slurp(nativePath(crashed)) == crashedBefore) << "the library changed";
+        EXPECT_TRUE(std::filesystem::is_empty(nativePath(folder + "/tmp " + kSakamoto)));
+    }
 }
 
 TEST(CommandLine, ArgumentsArriveAsGiven) {

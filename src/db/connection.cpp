@@ -8,6 +8,7 @@
 #include "db/collation.h"
 #include "db/hot_journal.h"
 #include "db/library_file.h"
+#include "platform/files.h"
 #include "support/files.h"
 
 namespace vantor::db {
@@ -43,14 +44,19 @@ std::string plainFileName(const std::string& path) {
     return path.starts_with("file:") ? "./" + path : path;
 }
 
-// Why the path is no library file to open, or nothing when it is a regular file.
+// Why the path is no library file to open, or nothing when it is a regular
+// file. On Windows a device name (NUL, COM1, ...) is a device here too.
 std::string whyNotALibraryFile(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::file_type kind = std::filesystem::status(path, ec).type();
-    if (kind == std::filesystem::file_type::regular) return {};
-    if (kind == std::filesystem::file_type::not_found) return "there is no such file";
-    if (ec) return ec.message();
-    return "it is " + kindName(kind) + ", not a library file";
+    const platform::FileStatus status = platform::fileStatus(path);
+    if (status.type == std::filesystem::file_type::regular) return {};
+    if (status.type == std::filesystem::file_type::not_found) return "there is no such file";
+    if (status.type == std::filesystem::file_type::none) return platform::errorText(status.error);
+    return "it is " + kindName(status.type) + ", not a library file";
+}
+
+// Whether a side file SQLite would name after the library is there (or cannot be told).
+bool sideFileMayExist(const std::string& name) {
+    return platform::fileStatus(name).type != std::filesystem::file_type::not_found;
 }
 
 }  // namespace
@@ -99,7 +105,9 @@ int Connection::openWith(const std::string& name, int flags) {
     // SQLite opens the file itself, blocking on a FIFO and past the time
     // limit, so anything but a regular file is refused before it looks. The
     // file could still be swapped between this look and SQLite's open; only
-    // someone racing the run on purpose could do that.
+    // someone racing the run on purpose could do that. The name goes to
+    // SQLite as UTF-8 on every system: its Windows file layer converts it to
+    // UTF-16 itself, so no narrow (ANSI) call ever sees it.
     refusal_ = whyNotALibraryFile(path_);
     if (!refusal_.empty()) return SQLITE_CANTOPEN;
     configureSqliteOnce();
@@ -116,8 +124,7 @@ bool Connection::reopenedImmutable(int rc) {
     if (db_ == nullptr || rc != SQLITE_READONLY) return false;
     const int why = sqlite3_extended_errcode(db_);
     if (why != SQLITE_READONLY_DIRECTORY && why != SQLITE_READONLY_CANTINIT) return false;
-    std::error_code ec;
-    if (std::filesystem::exists(path_ + "-wal", ec) || std::filesystem::exists(path_ + "-shm", ec) || ec) {
+    if (sideFileMayExist(path_ + "-wal") || sideFileMayExist(path_ + "-shm")) {
         return false;  // a writer may be at work, or may have left commits in the log
     }
     // In a URI "%", "?" and "#" are special; everything else of a path stands for itself.

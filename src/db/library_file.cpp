@@ -1,11 +1,14 @@
 #include "db/library_file.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <system_error>
 #include <utility>
 
 #include "db/hot_journal.h"
-#include "db/private_folder.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/private_folder.h"
 
 namespace vantor::db {
 namespace fs = std::filesystem;
@@ -20,31 +23,29 @@ struct Stamp {
     bool operator==(const Stamp&) const = default;
 };
 
-Stamp stampOf(const fs::path& file) {
+Stamp stampOf(const std::string& file) {
     std::error_code ec;
     Stamp stamp;
-    stamp.size = fs::file_size(file, ec);
+    const fs::path name = platform::nativePath(file);
+    stamp.size = fs::file_size(name, ec);
     if (ec) return {};
-    stamp.modified = fs::last_write_time(file, ec);
+    stamp.modified = fs::last_write_time(name, ec);
     if (ec) return {};
     stamp.present = true;
     return stamp;
 }
 
 // One file, byte for byte, made writable for the recovery; "" or why not.
-std::string copyFile(const fs::path& from, const fs::path& to) {
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec);
-    if (!ec) fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, ec);
-    return ec ? "cannot copy " + from.string() + ": " + ec.message() : "";
+std::string copyFile(const std::string& from, const std::string& to) {
+    const int error = platform::copyFile(from, to);
+    return error != 0 ? "cannot copy " + from + ": " + platform::errorText(error) : "";
 }
 
 // The library and its journal, copied while neither changed; "" or why not.
 // A journal that is gone by now was dealt with by its owner: the library
 // alone is copied.
-std::string copyUnchanged(const fs::path& file, const fs::path& journal, const fs::path& copy) {
-    fs::path copyJournal = copy;
-    copyJournal += "-journal";
+std::string copyUnchanged(const std::string& file, const std::string& journal, const std::string& copy) {
+    const std::string copyJournal = copy + "-journal";
     for (int attempt = 0; attempt < 2; ++attempt) {
         const Stamp fileBefore = stampOf(file), journalBefore = stampOf(journal);
         std::string why = copyFile(file, copy);
@@ -52,7 +53,7 @@ std::string copyUnchanged(const fs::path& file, const fs::path& journal, const f
         if (!why.empty()) return why;
         if (fileBefore.present && stampOf(file) == fileBefore && stampOf(journal) == journalBefore) return "";
         std::error_code ignored;
-        fs::remove(copyJournal, ignored);
+        fs::remove(platform::nativePath(copyJournal), ignored);
     }
     return "the library or its journal kept changing while it was copied";
 }
@@ -64,22 +65,22 @@ LibraryFile::LibraryFile(std::string path) : path_(std::move(path)) {}
 LibraryFile::~LibraryFile() {
     if (folder_.empty()) return;
     std::error_code ignored;
-    fs::remove_all(folder_, ignored);
+    fs::remove_all(platform::nativePath(folder_), ignored);
 }
 
 bool LibraryFile::recover(const std::string& file, const std::string& journal) {
     if (std::exchange(tried_, true)) return !copy_.empty();
-    std::error_code ec;
-    folder_ = makePrivateFolder(ec);
-    if (ec) {
-        failure_ = "no private folder for a copy: " + ec.message();
+    int error = 0;
+    folder_ = platform::makePrivateFolder(error);
+    if (folder_.empty()) {
+        failure_ = "no private folder for a copy: " + platform::errorText(error);
         return false;
     }
-    const fs::path copy = folder_ / "library.db";
+    const std::string copy = platform::utf8Path(platform::nativePath(folder_) / "library.db");
     failure_ = copyUnchanged(file, journal, copy);
-    if (failure_.empty()) failure_ = recoverCopy(copy.string(), folder_.string());
+    if (failure_.empty()) failure_ = recoverCopy(copy, folder_);
     if (!failure_.empty()) return false;
-    copy_ = copy.string();
+    copy_ = copy;
     return true;
 }
 

@@ -5,7 +5,6 @@
 // One object per run, owned by the run; nothing here outlives it.
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 namespace vantor::db {
@@ -25,7 +24,7 @@ public:
     const std::string& readPath() const noexcept { return copy_.empty() ? path_ : copy_; }
 
     // Copies `file` (the library as SQLite resolved it) and `journal` (its
-    // hot journal) into a private folder, checks that neither changed while
+    // hot journal), both UTF-8 as SQLite gives them, into a private folder, checks that neither changed while
     // being copied (once more if one did), and has SQLite recover and check
     // the copy. Only the first call does so; later ones give its answer.
     // True when readPath() is now the recovered copy.
@@ -36,7 +35,7 @@ public:
 
 private:
     std::string path_;
-    std::filesystem::path folder_;
+    std::string folder_;
     std::string copy_;
     std::string failure_;
     bool tried_ = false;

@@ -16,4 +16,9 @@ std::wstring wideFromCodePage(std::string_view bytes, unsigned codePage);
 // True when every byte sequence is UTF-8 as Windows reads it strictly.
 bool validUtf8(std::string_view bytes);
 
+// The full name of a path as GetFullPathNameW gives it ("." and ".." resolved
+// by the text alone, "/" made "\"), which is also how SQLite names files;
+// the path itself when the system cannot say.
+std::wstring fullPathName(const std::wstring& path);
+
 }  // namespace vantor::platform

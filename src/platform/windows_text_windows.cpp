@@ -74,4 +74,15 @@ std::string utf8FromWide(std::wstring_view wide) {
     return out;
 }
 
+std::wstring fullPathName(const std::wstring& path) {
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n == 0) return path;
+        const bool fits = n < full.size();
+        full.resize(n);
+        if (fits) return full;
+    }
+}
+
 }  // namespace vantor::platform

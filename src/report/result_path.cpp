@@ -3,14 +3,11 @@
 #include <array>
 #include <filesystem>
 #include <string_view>
-#include <system_error>
 
-#include "support/platform_files.h"
+#include "platform/files.h"
 #include "support/whole_file.h"
 
 namespace vantor {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -40,19 +37,9 @@ constexpr Signature kSignatures[] = {
     {std::string_view("\x37\x7f\x06\x83", 4), "an SQLite write-ahead log"},
 };
 
-// One spelling for one place: links in the folders and ".." resolved,
-// whether or not the file itself exists yet.
-fs::path settled(const fs::path& path) {
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(path, ec);
-    fs::path canonical = fs::weakly_canonical(absolute, ec);
-    return ec ? absolute.lexically_normal() : canonical;
-}
-
-const char* sqliteSignature(const fs::path& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return nullptr;
-    const platform::FileRead head = platform::readRegularFile(path.string(), 16, true);
+const char* sqliteSignature(const std::string& path) {
+    if (platform::fileStatus(path).type != std::filesystem::file_type::regular) return nullptr;
+    const platform::FileRead head = platform::readRegularFile(path, 16, true);
     for (const Signature& s : kSignatures) {
         if (head.content.starts_with(s.bytes)) return s.what;
     }
@@ -62,17 +49,21 @@ const char* sqliteSignature(const fs::path& path) {
 }  // namespace
 
 std::optional<std::string> libraryFileNamed(const std::string& resultPath, const std::string& libraryPath) {
-    const fs::path target = writeTarget(resultPath);
+    const std::string target = writeTarget(resultPath);
     if (!libraryPath.empty()) {
-        const fs::path asWritten = settled(resultPath), landsIn = settled(target);
-        const std::array<fs::path, 2> libraries = {libraryPath, writeTarget(libraryPath)};
+        // One spelling for one place, whether or not the file exists yet; on
+        // Windows names match without regard to case, as the system matches them.
+        const std::string asWritten = platform::settledPath(resultPath), landsIn = platform::settledPath(target);
+        const std::array<std::string, 2> libraries = {libraryPath, writeTarget(libraryPath)};
         for (const LibraryFile& file : kLibraryFiles) {
-            for (const fs::path& library : libraries) {
-                const fs::path name = library.string() + file.suffix;
-                const fs::path place = settled(name);
-                std::error_code ec;
-                // By name, for files not there yet; by identity, for hard links and other mounts.
-                if (asWritten == place || landsIn == place || fs::equivalent(target, name, ec)) return file.what;
+            for (const std::string& library : libraries) {
+                const std::string name = library + file.suffix;
+                const std::string place = platform::settledPath(name);
+                // By name, for files not there yet; by identity, for hard links, other mounts and short names.
+                if (platform::sameName(asWritten, place) || platform::sameName(landsIn, place) ||
+                    platform::sameFile(target, name)) {
+                    return file.what;
+                }
             }
         }
     }

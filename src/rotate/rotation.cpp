@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/paths.h"
 #include "report/run_error.h"
 #include "support/files.h"
 #include "select/repeats.h"
@@ -34,6 +35,12 @@ std::optional<std::string> listPathFor(const std::string& settings, const std::s
     return settings.substr(beforeKey.size() - pathOnLine.size(), pathOnLine.size());
 }
 
+// A name from the settings file (UTF-8), relative to the working folder
+// unless it is absolute, as UTF-8 again.
+std::string inWorkDir(const std::filesystem::path& workDir, const std::string& name) {
+    return platform::utf8Path(workDir / platform::nativePath(name));
+}
+
 // Opens the list by the path as written; lists that were only ever found by
 // their lower-cased path keep working. One "Can't open file" line, naming the
 // path as written, and only when neither can be opened; a file that is there
@@ -41,8 +48,8 @@ std::optional<std::string> listPathFor(const std::string& settings, const std::s
 std::string readListFile(const std::filesystem::path& workDir, const std::string& path, std::ostream& out,
                          std::ostream& err) {
     const std::string lowered = lowercased(path);
-    FileText list = readFileText((workDir / path).string());
-    if (list.absent && lowered != path) list = readFileText((workDir / lowered).string());
+    FileText list = readFileText(inWorkDir(workDir, path));
+    if (list.absent && lowered != path) list = readFileText(inWorkDir(workDir, lowered));
     return readfile(std::move(list), path, out, err);
 }
 
@@ -84,7 +91,8 @@ std::vector<std::string> playlistNames(std::string_view filter) {
 std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
     const std::vector<std::string> names = playlistNames(request.queryFilter);
 
-    std::string settings = fileTextToUtf8(readfile((request.workDir / kSettingsFile).string(), kSettingsFile, out, reasonsOf(request)));
+    std::string settings =
+        fileTextToUtf8(readfile(inWorkDir(request.workDir, kSettingsFile), kSettingsFile, out, reasonsOf(request)));
     endAtZeroByte(settings);
     const std::string loweredSettings = lowercased(settings);
 

@@ -1,9 +1,8 @@
 #include "support/files.h"
 
 #include <limits>
-#include <system_error>
 
-#include "support/platform_files.h"
+#include "platform/files.h"
 
 namespace vantor {
 
@@ -24,11 +23,11 @@ std::string kindName(fs::file_type kind) {
 FileText readFileText(const std::string& path, std::uint64_t maxBytes) {
     FileText read;
     // Looked at before it is opened: opening a device can already do something.
-    std::error_code ec;
-    const fs::file_type kind = fs::status(path, ec).type();
-    if (kind == fs::file_type::not_found || (ec && kind == fs::file_type::none)) {
+    const platform::FileStatus status = platform::fileStatus(path);
+    const fs::file_type kind = status.type;
+    if (kind == fs::file_type::not_found || kind == fs::file_type::none) {
         read.absent = kind == fs::file_type::not_found;
-        read.failure = ec.message();
+        read.failure = platform::errorText(status.error);
         return read;
     }
     if (kind != fs::file_type::regular) {

@@ -1,12 +1,13 @@
 #include "support/whole_file.h"
 
-#include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <system_error>
 #include <thread>
 
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "support/files.h"
-#include "support/platform_files.h"
 
 namespace vantor {
 
@@ -18,9 +19,9 @@ FileWrite failed(std::string why) { return {false, std::move(why)}; }
 
 // Starts with the file's own name, so a person who finds one left by a
 // killed run knows whose it is; the process ID and a count keep runs apart.
-std::string temporaryName(const fs::path& target) {
+std::string temporaryName(const std::string& target) {
     static unsigned count = 0;
-    return target.string() + ".vantor-" + std::to_string(platform::processId()) + "-" + std::to_string(count++) +
+    return target + ".vantor-" + std::to_string(platform::processId()) + "-" + std::to_string(count++) +
            ".tmp";
 }
 
@@ -38,10 +39,10 @@ int replaceRetrying(const std::string& from, const std::string& to) {
 // The way for folders that take no temporary file. A failed write is taken
 // back: a cut list would pass for a shorter one. The file is removed where
 // we may (`mayRemove`), else left empty.
-FileWrite writeInPlace(const fs::path& target, std::string_view content, bool mayRemove) {
+FileWrite writeInPlace(const std::string& target, std::string_view content, bool mayRemove) {
     platform::OutputFile file;
     fs::file_type kind = fs::file_type::none;
-    if (const int error = platform::openExistingOrNew(target.string(), file, kind); error != 0) {
+    if (const int error = platform::openExistingOrNew(target, file, kind); error != 0) {
         if (kind != fs::file_type::none) return failed("it is " + kindName(kind) + ", not a regular file");
         return failed(platform::errorText(error));
     }
@@ -51,15 +52,15 @@ FileWrite writeInPlace(const fs::path& target, std::string_view content, bool ma
     if (error == 0) error = closed;
     if (error == 0) return {true, {}};
     std::error_code ec;
-    fs::resize_file(target, 0, ec);
-    if (mayRemove) fs::remove(target, ec);
+    fs::resize_file(platform::nativePath(target), 0, ec);
+    if (mayRemove) fs::remove(platform::nativePath(target), ec);
     return failed(platform::errorText(error));
 }
 
 }  // namespace
 
-fs::path writeTarget(const fs::path& path) {
-    fs::path target = path;
+std::string writeTarget(const std::string& path) {
+    fs::path target = platform::nativePath(path);
     // As many links as the system follows; a longer chain is left for the open to refuse.
     for (int hop = 0; hop < 40; ++hop) {
         std::error_code ec;
@@ -68,21 +69,20 @@ fs::path writeTarget(const fs::path& path) {
         if (ec) break;
         target = link.is_absolute() ? link : target.parent_path() / link;
     }
-    return target;
+    return platform::utf8Path(target);
 }
 
 FileWrite writeWholeFile(const std::string& path, std::string_view content) {
-    const fs::path target = writeTarget(path);
-    std::error_code ec;
-    const fs::file_status status = fs::status(target, ec);
-    const bool existing = status.type() != fs::file_type::not_found;
-    if (existing && ec) return failed(ec.message());
-    if (existing && status.type() != fs::file_type::regular) {
-        return failed("it is " + kindName(status.type()) + ", not a regular file");
+    const std::string target = writeTarget(path);
+    const platform::FileStatus status = platform::fileStatus(target);
+    const bool existing = status.type != fs::file_type::not_found;
+    if (existing && status.type == fs::file_type::none) return failed(platform::errorText(status.error));
+    if (existing && status.type != fs::file_type::regular) {
+        return failed("it is " + kindName(status.type) + ", not a regular file");
     }
-    if (target.filename().empty()) return failed("the path names no file");
+    if (platform::nativePath(target).filename().empty()) return failed("the path names no file");
     // A file we could not write in place is not ours to replace either.
-    if (existing && !platform::mayWrite(target.string())) {
+    if (existing && !platform::mayWrite(target)) {
         return failed(std::make_error_code(std::errc::permission_denied).message());
     }
 
@@ -92,22 +92,25 @@ FileWrite writeWholeFile(const std::string& path, std::string_view content) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporaryPath = temporaryName(target);
         created = platform::createNew(temporaryPath, temporary);
-        if (created != EEXIST) break;
+        if (!platform::alreadyExists(created)) break;
     }
     if (created != 0) return writeInPlace(target, content, !existing);  // a file it made itself goes again
 
-    if (existing) fs::permissions(temporaryPath, status.permissions() & fs::perms::all, ec);
+    std::error_code ec;
+    if (existing && status.permissions != fs::perms::unknown) {
+        fs::permissions(platform::nativePath(temporaryPath), status.permissions & fs::perms::all, ec);
+    }
     int error = temporary.write(content);
     const int closed = temporary.close();
     if (error == 0) error = closed;
     if (error != 0) {
-        fs::remove(temporaryPath, ec);
+        fs::remove(platform::nativePath(temporaryPath), ec);
         // The folder let us make a file, so it lets us remove the stale one too.
-        fs::remove(target, ec);
+        fs::remove(platform::nativePath(target), ec);
         return failed(platform::errorText(error));
     }
-    if (replaceRetrying(temporaryPath, target.string()) == 0) return {true, {}};
-    fs::remove(temporaryPath, ec);
+    if (replaceRetrying(temporaryPath, target) == 0) return {true, {}};
+    fs::remove(platform::nativePath(temporaryPath), ec);
     return writeInPlace(target, content, true);
 }
 

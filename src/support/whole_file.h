@@ -4,15 +4,14 @@
 // written. It does not know which files are off limits; its callers do.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace vantor {
 
 // The file a write to `path` lands in: symbolic links at its end followed,
-// so the link stays and its target is replaced.
-std::filesystem::path writeTarget(const std::filesystem::path& path);
+// so the link stays and its target is replaced. UTF-8 in and out.
+std::string writeTarget(const std::string& path);
 
 struct FileWrite {
     bool written = false;

@@ -1,7 +1,8 @@
-// The POSIX side of platform_files.h: open(2) with O_NONBLOCK so a FIFO or a
-// device never stalls the run, fstat(2) on what was really opened, and
-// write/close/rename with every result checked.
-#include "support/platform_files.h"
+// The POSIX side of files.h: open(2) with O_NONBLOCK so a FIFO or a device
+// never stalls the run, fstat(2) on what was really opened, and
+// write/close/rename with every result checked. Names are bytes here, so
+// nativePath is a copy; it is used all the same, as on every system.
+#include "platform/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,6 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+
+#include "platform/paths.h"
 
 namespace vantor::platform {
 namespace {
@@ -28,13 +32,28 @@ std::filesystem::file_type kindOf(mode_t mode) {
 // Our descriptors are not handed to anything we might start.
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY;
 
+int fd(std::intptr_t handle) { return static_cast<int>(handle); }
+
 }  // namespace
+
+FileStatus fileStatus(const std::string& path) {
+    FileStatus status;
+    struct stat st {};
+    if (::stat(nativePath(path).c_str(), &st) != 0) {
+        status.error = errno;
+        if (status.error == ENOENT || status.error == ENOTDIR) status.type = std::filesystem::file_type::not_found;
+        return status;
+    }
+    status.type = kindOf(st.st_mode);
+    status.permissions = static_cast<std::filesystem::perms>(st.st_mode & 07777);
+    return status;
+}
 
 FileRead readRegularFile(const std::string& path, std::uint64_t maxBytes, bool prefixOnly) {
     FileRead read;
     // O_NONBLOCK: a FIFO that took the place of a checked file opens at once
     // instead of waiting for a writer, and is then refused by its type.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | kOpenFlags);
+    const int fd = ::open(nativePath(path).c_str(), O_RDONLY | O_NONBLOCK | kOpenFlags);
     if (fd < 0) {
         read.error = errno;
         read.kind = read.error == ENOENT ? std::filesystem::file_type::not_found : std::filesystem::file_type::none;
@@ -82,12 +101,12 @@ FileRead readRegularFile(const std::string& path, std::uint64_t maxBytes, bool p
 }
 
 OutputFile::~OutputFile() {
-    if (handle_ >= 0) ::close(handle_);
+    if (handle_ != kClosed) ::close(fd(handle_));
 }
 
 int OutputFile::write(std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t wrote = ::write(handle_, bytes.data(), bytes.size());
+        const ssize_t wrote = ::write(fd(handle_), bytes.data(), bytes.size());
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote < 0) return errno;
         if (wrote == 0) return EIO;  // no progress and no reason: never loop on it
@@ -97,28 +116,31 @@ int OutputFile::write(std::string_view bytes) {
 }
 
 void OutputFile::truncate() noexcept {
-    if (handle_ >= 0) (void)::ftruncate(handle_, 0);
+    if (handle_ != kClosed) (void)::ftruncate(fd(handle_), 0);
 }
 
 int OutputFile::close() {
-    const int fd = handle_;
-    handle_ = -1;
+    const int closing = fd(handle_);
+    handle_ = kClosed;
     // Linux releases the descriptor even when close reports an error, so it is never retried.
-    return ::close(fd) == 0 ? 0 : errno;
+    return ::close(closing) == 0 ? 0 : errno;
 }
 
 int createNew(const std::string& path, OutputFile& file) {
     // O_EXCL also refuses a symbolic link in the way, so nothing else is ever written through it.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
+    const int fd = ::open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
     if (fd < 0) return errno;
     file.handle_ = fd;
     return 0;
 }
 
+bool alreadyExists(int error) { return error == EEXIST; }
+
 int openExistingOrNew(const std::string& path, OutputFile& file, std::filesystem::file_type& kind) {
     // Without O_TRUNC: nothing is emptied before fstat has said it is a regular file.
-    int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | kOpenFlags);
-    if (fd < 0 && errno == ENOENT) fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
+    const std::filesystem::path name = nativePath(path);
+    int fd = ::open(name.c_str(), O_WRONLY | O_NONBLOCK | kOpenFlags);
+    if (fd < 0 && errno == ENOENT) fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
     if (fd < 0) {
         kind = std::filesystem::file_type::none;  // ENXIO: a FIFO without a reader, or a socket
         return errno;
@@ -145,13 +167,35 @@ int openExistingOrNew(const std::string& path, OutputFile& file, std::filesystem
 
 bool mayWrite(const std::string& path) {
     // The effective user, as open(2) judges it.
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+    return ::faccessat(AT_FDCWD, nativePath(path).c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 int replaceFile(const std::string& from, const std::string& to, bool& transient) {
     // rename(2) is atomic and does not mind readers holding the file open.
     transient = false;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    return ::rename(nativePath(from).c_str(), nativePath(to).c_str()) == 0 ? 0 : errno;
+}
+
+int copyFile(const std::string& from, const std::string& to) {
+    std::error_code ec;
+    const std::filesystem::path target = nativePath(to);
+    std::filesystem::copy_file(nativePath(from), target, std::filesystem::copy_options::overwrite_existing, ec);
+    if (!ec) std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
+    return ec.value();
+}
+
+std::string settledPath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(nativePath(path), ec);
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolute, ec);
+    return utf8Path(ec ? absolute.lexically_normal() : canonical);
+}
+
+bool sameName(const std::string& a, const std::string& b) { return a == b; }
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return std::filesystem::equivalent(nativePath(a), nativePath(b), ec);
 }
 
 std::uint64_t processId() { return static_cast<std::uint64_t>(::getpid()); }
