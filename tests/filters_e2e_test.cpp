@@ -17,11 +17,6 @@ using vantor::demo::Value;
 
 namespace {
 
-std::vector<std::string> argv8(const std::string& db, const std::string& query, const std::string& sort,
-                               const std::string& math, int mode, int count, const std::string& result) {
-    return {db, query, sort, math, std::to_string(mode), std::to_string(count), "0", result};
-}
-
 // The rest of the stdout line that starts with `prefix`, or "<missing>".
 std::string lineAfter(const std::string& out, const std::string& prefix) {
     const std::size_t at = out.starts_with(prefix) ? 0 : out.find("\n" + prefix);

@@ -175,6 +175,19 @@ std::string builtBeside(const std::string& name);
 // here, reach the child as a UTF-16 command line quoted by Windows' rules.
 ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cwd, const RunOptions& options = {});
 
+// The front end's eight arguments, its numbers typed as it types them.
+inline std::vector<std::string> argv8(const std::string& db, const std::string& query, const std::string& sort,
+                                      const std::string& math, int mode, int count, int norepeat,
+                                      const std::string& result) {
+    return {db, query, sort, math, std::to_string(mode), std::to_string(count), std::to_string(norepeat), result};
+}
+
+// The same with repeats kept (no-repeat 0).
+inline std::vector<std::string> argv8(const std::string& db, const std::string& query, const std::string& sort,
+                                      const std::string& math, int mode, int count, const std::string& result) {
+    return argv8(db, query, sort, math, mode, count, 0, result);
+}
+
 // The run driver in-process: a fixed clock seeds the generator, so modes 1
 // and 2 draw the same sequence every time.
 inline ProcessResult runInProcess(const std::vector<std::string>& args, std::uint32_t clock,

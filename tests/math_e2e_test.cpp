@@ -21,10 +21,10 @@ using vantor::demo::Value;
 
 namespace {
 
-std::vector<std::string> argv8(const std::string& db, const std::string& query, const std::string& math,
-                               int mode, int count, const std::string& result) {
-    // Ordering by ID makes the query order, and so mode 2's ties, the same on both layouts.
-    return {db, query, "ORDER BY ID", math, std::to_string(mode), std::to_string(count), "0", result};
+// Ordering by ID makes the query order, and so mode 2's ties, the same on both layouts.
+std::vector<std::string> byId(const std::string& db, const std::string& query, const std::string& math, int mode,
+                              int count, const std::string& result) {
+    return argv8(db, query, "ORDER BY ID", math, mode, count, result);
 }
 
 std::string writeLibrary(const std::filesystem::path& dir, Layout layout, const std::vector<FixtureSong>& songs,
@@ -109,11 +109,11 @@ TEST_P(MathRuns, ScoresRankAndKeepSongs) {
         {"(1)", "1,2,3,4,5", "1,2,3,4,5"},
     };
     for (const auto& c : cases) {
-        auto r = runBinary(argv8(db, "id>0", c.math, 2, 5, "out.txt"), dir.path());
+        auto r = runBinary(byId(db, "id>0", c.math, 2, 5, "out.txt"), dir.path());
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(slurp(dir / "out.txt"), c.mode2) << c.math << " in mode 2\n" << r.out << r.err;
         if (!c.mode0) continue;
-        r = runBinary(argv8(db, "id>0", c.math, 0, 0, "out.txt"), dir.path());
+        r = runBinary(byId(db, "id>0", c.math, 0, 0, "out.txt"), dir.path());
         EXPECT_EQ(slurp(dir / "out.txt"), *c.mode0) << c.math << " in mode 0\n" << r.out << r.err;
     }
 }
@@ -137,7 +137,7 @@ TEST_P(MathRuns, FilterErrorsAndWhenTheyArise) {
     for (const auto& c : cases) {
         for (const auto& [query, file] : {std::pair{"id>0", c.withRows}, std::pair{"id>100", c.withoutRows}}) {
             spit(dir / "out.txt", "old");
-            const auto r = runBinary(argv8(db, query, c.math, 0, 0, "out.txt"), dir.path());
+            const auto r = runBinary(byId(db, query, c.math, 0, 0, "out.txt"), dir.path());
             EXPECT_EQ(r.status, 0);
             EXPECT_EQ(slurp(dir / "out.txt"), file) << c.math << " / " << query;
         }
@@ -149,28 +149,28 @@ TEST_P(MathRuns, FilterErrorsAndWhenTheyArise) {
 TEST_P(MathRuns, NullColumnsStillScore) {
     TempDir dir;
     const auto db = makeScoringLibrary(dir.path(), GetParam());
-    runBinary(argv8(db, "id>0", "artist=EMPTY", 0, 0, "out.txt"), dir.path());
+    runBinary(byId(db, "id>0", "artist=EMPTY", 0, 0, "out.txt"), dir.path());
     EXPECT_EQ(slurp(dir / "out.txt"), "5");
-    runBinary(argv8(db, "id>0", "playcounter<1", 0, 0, "out.txt"), dir.path());
+    runBinary(byId(db, "id>0", "playcounter<1", 0, 0, "out.txt"), dir.path());
     EXPECT_EQ(slurp(dir / "out.txt"), "4,5");
 
     const auto broken = writeLibrary(dir.path(), GetParam(),
                                      {{1, {{"PlayCounter", Value(std::int64_t{3})}}},
                                       {2, {{"PlayCounter", Value(std::string(""))}}}},
                                      "broken");
-    const auto r = runBinary(argv8(broken, "id>0", "playcounter<1", 0, 0, "out.txt"), dir.path());
+    const auto r = runBinary(byId(broken, "id>0", "playcounter<1", 0, 0, "out.txt"), dir.path());
     EXPECT_EQ(slurp(dir / "out.txt"), kEditMath) << r.out;
 }
 
 TEST_P(MathRuns, TopListTakesTheBestWithinTheCount) {
     TempDir dir;
     const auto db = makeScoringLibrary(dir.path(), GetParam());
-    runBinary(argv8(db, "id>0", "playcounter", 2, 2, "out.txt"), dir.path());
+    runBinary(byId(db, "id>0", "playcounter", 2, 2, "out.txt"), dir.path());
     EXPECT_EQ(slurp(dir / "out.txt"), "2,3");
-    runBinary(argv8(db, "id>0", "playcounter", 2, 50, "out.txt"), dir.path());
+    runBinary(byId(db, "id>0", "playcounter", 2, 50, "out.txt"), dir.path());
     EXPECT_EQ(slurp(dir / "out.txt"), "2,3,1,4,5");
     // Equal scores keep the query's order, whatever it is.
-    auto args = argv8(db, "id>0", "max(rating,3)", 2, 5, "out.txt");
+    auto args = byId(db, "id>0", "max(rating,3)", 2, 5, "out.txt");
     args[2] = "ORDER BY ID DESC";
     runBinary(args, dir.path());
     EXPECT_EQ(slurp(dir / "out.txt"), "1,3,5,4,2");
@@ -224,7 +224,7 @@ TEST(MathWeights, RouletteFollowsTheScores) {
     };
     for (const auto& c : cases) {
         const std::map<int, int> expected = expectedCounts(c.weights);
-        const auto r = runInProcess(argv8(db, c.query, c.math, 1, 400, out), kClock, dir.path());
+        const auto r = runInProcess(byId(db, c.query, c.math, 1, 400, out), kClock, dir.path());
         EXPECT_EQ(countIds(slurp(out)), expected) << c.math << "\n" << r.err;
         // The weights show in the counts: no song of weight 0 drawn, 3 : 1 close to 300 : 100.
         for (const auto& [id, weight] : c.weights) {
@@ -316,7 +316,7 @@ TEST(MathCurrentLayout, FieldsAreReadByColumnName) {
         std::string expected;
         for (const Song* s : ranked) expected += (expected.empty() ? "" : ",") + std::to_string(s->id);
 
-        const auto r = runBinary(argv8(db, "id>0", c.math, 2, 300, "out.txt"), dir.path());
+        const auto r = runBinary(byId(db, "id>0", c.math, 2, 300, "out.txt"), dir.path());
         EXPECT_EQ(slurp(dir / "out.txt"), expected) << c.math << "\n" << r.err;
     }
 }

@@ -20,8 +20,7 @@ protected:
     }
 
     ProcessResult rotate(const std::string& query, int count, int norepeat, const std::string& window = "") {
-        std::vector<std::string> args{"no-such.db", query, "ORDER BY nonsense", "bad(", "1",
-                                      std::to_string(count), std::to_string(norepeat), "out.txt"};
+        std::vector<std::string> args = argv8("no-such.db", query, "ORDER BY nonsense", "bad(", 1, count, norepeat, "out.txt");
         if (!window.empty()) args.push_back(window);
         return runBinary(args, dir.path());
     }

@@ -15,12 +15,6 @@ using vantor::demo::Layout;
 
 namespace {
 
-std::vector<std::string> argv8(const std::string& db, const std::string& query, const std::string& sort,
-                               const std::string& math, int mode, int count, int norepeat,
-                               const std::string& result) {
-    return {db, query, sort, math, std::to_string(mode), std::to_string(count), std::to_string(norepeat), result};
-}
-
 void makeDatabaseWithoutSongs(const std::string& path) {
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);

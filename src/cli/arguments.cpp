@@ -1,3 +1,5 @@
+// Echoing the front end's arguments on standard output and reading them
+// into an Arguments record, numbers by atoi's rules.
 #include "cli/arguments.h"
 
 #include "text/toolkit.h"

@@ -37,7 +37,7 @@ std::string reasonNotRecognized(const std::vector<ClassifiedToken>& tokens, std:
     std::string word = tokens[at].text;
     while (!word.empty() && word.back() == ' ') word.pop_back();
     const std::string next = at + 1 < tokens.size() ? tokens[at + 1].text : std::string{};
-    if ((equalsIgnoreAsciiCase(word, "if") || isFunctionName(word)) && (word.size() != tokens[at].text.size() || next.starts_with("&(") ||
+    if ((equalsIgnoreAsciiCase(word, kIfFunction) || isFunctionName(word)) && (word.size() != tokens[at].text.size() || next.starts_with("&(") ||
                                  next.starts_with("("))) {
         return "a blank before \"(\" makes " + inQuotes(word) + " a word of its own, not a function; write " +
                word + "( with no blank";
@@ -100,7 +100,7 @@ void explainQuery(const std::string& typed, const FilterStages& s, std::ostream&
     out << "  after the expansion: " << s.expandedQuery << "\n";
     const std::string condition = query2sql2(s.expandedQuery, kExplainDayNumber, anyfieldSql(ColumnMap::classic()));
     out << "  SQL condition:       " << condition << "\n";
-    if (contains(lowercased(s.expandedQuery), "anyfield")) {
+    if (contains(lowercased(s.expandedQuery), kAnyfieldLabel)) {
         out << "  (anyfield is shown with the classic layout's text columns; a run uses the columns its library has)\n";
     }
     if (contains(condition, kExplainDayNumber)) {

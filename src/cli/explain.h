@@ -13,6 +13,8 @@ namespace vantor {
 // Stands in for today's day number, which a run asks the library for.
 inline constexpr const char* kExplainDayNumber = "45658.000000";
 
+// Prints, for people, how both filters are read: every rewrite, the SQL
+// condition, the math filter's tokens and its score for an empty song.
 void explainFilters(const std::string& queryFilter, const std::optional<std::string>& mathFilter,
                     std::ostream& out);
 

@@ -33,6 +33,7 @@ struct ParsedOptions {
     std::string error;  // "--minutes: \"abc\" is not a whole number", say; empty when all is well
 };
 
+// Reads the options at the front of argv (args[0] the program) up to the first positional.
 ParsedOptions parseOptions(const std::vector<std::string>& args);
 
 // What is wrong with options that make no sense with these positional

@@ -1,15 +1,18 @@
+// The run driver: one run from arguments to result file, and the one place
+// a RunError becomes the result file's message.
 #include "cli/run.h"
 
 #include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
+#include <string_view>
 
 #include "cli/arguments.h"
-#include "cli/library.h"
 #include "db/library_file.h"
 #include "filter/query_sql.h"
 #include "filter/rewrites.h"
+#include "library/sessions.h"
 #include "report/result_file.h"
 #include "report/result_path.h"
 #include "report/run_error.h"
@@ -20,6 +23,19 @@
 
 namespace vantor {
 namespace {
+
+// The driver's lines on standard output (the arguments' own are
+// echoArguments'). The front end's logs show them as they are.
+namespace line {
+constexpr std::string_view unlock = "Unlock: ";  // followed by the repeat window
+constexpr std::string_view initialQuery = "initial sqlfilter: ";
+constexpr std::string_view query = "sqlfilter: ";
+constexpr std::string_view sort = "sortfilter: ";
+constexpr std::string_view math = "mathfilter: ";
+constexpr std::string_view filterEnd = "_\n";  // closes the query, sort and math lines
+constexpr std::string_view condition = "**************SQL Query Out: ";
+constexpr std::string_view tokenCount = "toki: ";
+}  // namespace line
 
 std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query, RunEnvironment& env,
                                  [[maybe_unused]] const Options& options) {
@@ -35,16 +51,21 @@ std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query
 
 std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env,
                                             [[maybe_unused]] const Options& options) {
-    env.out << "initial sqlfilter: " << filters.initialQuery << "\n";
+    env.out << line::initialQuery << filters.initialQuery << "\n";
     std::string expandedQuery = filters.expandedQuery;
     std::string math = filters.math;
 
     const std::string sortSql = sqlSortFilter(args.sortFilter);
     expandedQuery += sortSql;
-    env.out << "sqlfilter: " << expandedQuery << "_\n";
-    env.out << "sortfilter: " << args.sortFilter << "_\n";
-    env.out << "mathfilter: " << math << "_\n";
+    env.out << line::query << expandedQuery << line::filterEnd;
+    env.out << line::sort << args.sortFilter << line::filterEnd;
+    env.out << line::math << math << line::filterEnd;
 
+    // Not a slip: the clock seeds the generator a second time (run() did
+    // first). The front end's runs always have, and every draw of the modes
+    // follows this seeding alone, so a run whose clock ticks in between
+    // follows the later second, as it always did. A run with options gives
+    // both seedings one value (withSeedClock), which --seed relies on.
     env.rng.seed(fmix32(env.now()));
 
     // Every connection of the run finds its file through this; a private
@@ -55,10 +76,10 @@ std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterS
     const bool mathIsOne = math == "1";
 
     const std::string condition = query2sql2(expandedQuery, today, anyfieldSql(library.columns));
-    env.out << "**************SQL Query Out: " << condition << "\n\n";
+    env.out << line::condition << condition << "\n\n";
 
     const TokenList tokens = exptokenize2(math, today);
-    env.out << "toki: " << tokens.tokens.size() << "\n";
+    env.out << line::tokenCount << tokens.tokens.size() << "\n";
     auto scorer = std::make_shared<MathFilter>(tokens);  // classifies now: unknown names end the run here
 
     SelectionRequest request;
@@ -78,7 +99,7 @@ std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterS
     return runSelection(request, env.rng);
 }
 
-// Standard output only says "Can't write file"; this says which and why.
+// Standard output only says unwritableNotice; this says which and why.
 void reportUnwritable(const std::string& path, RunEnvironment& env) {
     env.err << "vantor: cannot write the result file " << path << ": " << resultWriteFailure() << "\n";
 }
@@ -88,7 +109,7 @@ void reportUnwritable(const std::string& path, RunEnvironment& env) {
 bool resultIsTheLibrary(const Arguments& args, RunEnvironment& env) {
     const std::optional<std::string> named = libraryFileNamed(args.resultPath, args.dbPath);
     if (!named) return false;
-    env.out << "Can't write file";
+    env.out << unwritableNotice;
     env.err << "vantor: the result file " << args.resultPath << " is " << *named << "; it is left as it is\n";
     return true;
 }
@@ -134,7 +155,9 @@ int run(int argc, const char* const* argv, RunEnvironment& caller, const Options
     const auto parsed = parseArguments(argc, argv);
     if (!parsed) return 2;
     const Arguments& args = *parsed;
-    env.out << "Unlock: " << args.window << "\n";
+    // "Unlock" is the front end's name for the repeat window (the ninth
+    // argument, 0 when absent): this line prints the window, nothing else.
+    env.out << line::unlock << args.window << "\n";
 
     try {
         const FilterStages filters = prepareFilters(args.queryFilter, args.mathFilter);

@@ -27,8 +27,8 @@ struct RunEnvironment {
 int run(int argc, const char* const* argv, RunEnvironment& env, const Options& options = {});
 
 // The MurmurHash3 finalizer, through which every seed passes before it seeds
-// the random source. The generator's first draw moves by about 3 in 32768
-// per second of clock; mixed, runs a second apart start anywhere in the list.
+// the random source. Unmixed, the generator's first draw would move by about
+// 3 in RandomSource::range per second of clock; mixed, runs a second apart start anywhere in the list.
 std::uint32_t fmix32(std::uint32_t h);
 
 }  // namespace vantor

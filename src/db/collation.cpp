@@ -1,3 +1,5 @@
+// Installing the host's collation names on a connection, each backed by a
+// platform collator made the first time SQLite asks for it.
 #include "db/collation.h"
 
 #include <sqlite3.h>

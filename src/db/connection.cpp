@@ -1,3 +1,5 @@
+// Opening a library read-only (plain file names only, no URIs, regular files
+// only), the time limit, and the two reopenings a first read may ask for.
 #include "db/connection.h"
 
 #include <sqlite3.h>
@@ -100,7 +102,15 @@ int Connection::open(LibraryFile& library) {
     return rc;
 }
 
-int Connection::openWith(const std::string& name, int flags) {
+int Connection::openRecoveryCopy(const std::string& copy, const char* vfs) {
+    library_ = nullptr;
+    path_ = copy;
+    deadline_.reset();
+    // No SQLITE_OPEN_CREATE: the copy is there, or something is wrong.
+    return openWith(copy, SQLITE_OPEN_READWRITE, vfs);
+}
+
+int Connection::openWith(const std::string& name, int flags, const char* vfs) {
     close();
     // SQLite opens the file itself, blocking on a FIFO and past the time
     // limit, so anything but a regular file is refused before it looks. The
@@ -112,10 +122,10 @@ int Connection::openWith(const std::string& name, int flags) {
     if (!refusal_.empty()) return SQLITE_CANTOPEN;
     configureSqliteOnce();
     // The run has one thread: a connection needs no mutex of its own.
-    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, vfs);
     if (rc == SQLITE_OK) {
         installCollationHandler(db_);
-        sqlite3_progress_handler(db_, 10000, pastDeadline, deadline_.get());
+        if (deadline_) sqlite3_progress_handler(db_, 10000, pastDeadline, deadline_.get());
     }
     return rc;
 }
@@ -166,6 +176,12 @@ std::string Connection::errorMessage() const {
         message += " after the time limit of " + std::to_string(gTimeLimit.count() / 1000) + " s";
     }
     return message;
+}
+
+std::string Connection::openFailure(const LibraryFile& library, std::string_view purpose) const {
+    std::string message = "cannot open the library " + library.path();
+    message += purpose;
+    return message + ": " + errorMessage();
 }
 
 void Connection::close() noexcept {

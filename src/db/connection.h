@@ -8,6 +8,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 struct sqlite3;
 
@@ -56,22 +57,37 @@ public:
     // sqlite3_errmsg of the last call on this connection, for diagnostics.
     std::string errorMessage() const;
 
+    // Why open(library) failed, for stderr: "cannot open the library PATH",
+    // then `purpose` (" for sorting", say), ": " and errorMessage().
+    std::string openFailure(const LibraryFile& library, std::string_view purpose = {}) const;
+
 private:
+    // Only the hot-journal recovery opens read-write, and only its private
+    // copy, through its confined file system: the run's connections have no
+    // way to write.
+    friend std::string recoverCopy(const std::string& copy, const std::string& folder);
+
+    // Opens the private copy read-write through the registered file system
+    // `vfs`, without a time limit (the recovery never had one), and never creates it.
+    int openRecoveryCopy(const std::string& copy, const char* vfs);
+
     void close() noexcept;
 
-    int openWith(const std::string& name, int flags);
+    int openWith(const std::string& name, int flags, const char* vfs = nullptr);
 
     sqlite3* db_ = nullptr;
     std::string path_;
     LibraryFile* library_ = nullptr;
     std::string refusal_;  // why path_ was not handed to SQLite at all
-    // On the heap so the progress handler's pointer survives a move.
+    // On the heap so the progress handler's pointer survives a move; none
+    // for the recovery copy.
     std::unique_ptr<std::chrono::steady_clock::time_point> deadline_;
 };
 
 // The time limit of every connection opened from now on (10 minutes unless
 // set): far beyond any real library, short of forever.
 void setTimeLimit(std::chrono::milliseconds limit);
+// The time limit new connections get.
 std::chrono::milliseconds timeLimit();
 
 }  // namespace vantor::db

@@ -1,3 +1,5 @@
+// Playing a dead writer's journal back into the run's private copy, with
+// SQLite confined to the copy's folder, and checking the outcome.
 #include "db/hot_journal.h"
 
 #include <sqlite3.h>
@@ -8,7 +10,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "db/collation.h"
+#include "db/connection.h"
 
 namespace vantor::db {
 namespace {
@@ -78,10 +80,6 @@ private:
     bool registered_ = false;
 };
 
-struct Closer {
-    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
-
 // PRAGMA quick_check answers with the single row "ok", or with what is
 // wrong; one fault is enough to refuse the copy.
 std::string quickCheck(sqlite3* db) {
@@ -113,17 +111,14 @@ std::string recoverCopy(const std::string& copy, const std::string& folder) {
     const ConfinedRegistration confinement(base, folder.ends_with(separator) ? folder : folder + separator);
     if (confinement.name() == nullptr) return "SQLite refused a file system of ours";
 
-    sqlite3* raw = nullptr;
-    // No SQLITE_OPEN_CREATE: the copy is there, or something is wrong.
-    const int rc = sqlite3_open_v2(copy.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, confinement.name());
-    const std::unique_ptr<sqlite3, Closer> db(raw);  // closed before the registration goes
-    if (rc != SQLITE_OK) return raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
-    installCollationHandler(raw);
+    Connection connection;  // closed before the registration goes
+    const int rc = connection.openRecoveryCopy(copy, confinement.name());
+    if (rc != SQLITE_OK) return connection.handle() != nullptr ? connection.errorMessage() : sqlite3_errstr(rc);
     // Any read takes the shared lock, which is where SQLite plays a hot journal back.
-    if (sqlite3_exec(raw, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
-        return sqlite3_errmsg(raw);
+    if (sqlite3_exec(connection.handle(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return connection.errorMessage();
     }
-    return quickCheck(raw);
+    return quickCheck(connection.handle());
 }
 
 }  // namespace vantor::db

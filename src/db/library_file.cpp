@@ -1,3 +1,5 @@
+// The run's private copy of a library with a hot journal: copied, checked
+// for changes during the copy, recovered, and removed with its folder.
 #include "db/library_file.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// EXPLAIN QUERY PLAN rows as lines of depth and detail.
 #include "db/query_plan.h"
 
 #include <sqlite3.h>

@@ -1,3 +1,5 @@
+// A prepared statement's life, with the one retry on a recovered copy, and
+// the readers of its columns.
 #include "db/statement.h"
 
 #include <sqlite3.h>

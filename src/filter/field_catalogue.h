@@ -126,6 +126,7 @@ std::string anyfieldSql(const ColumnMap& map);
 // filter): 33 column texts joined by ",", NULL as an empty piece. Written into
 // `out` so a caller can reuse its buffer.
 void BuildAllFields(const SongRow& row, std::string& out);
+// The same, as a new text.
 std::string BuildAllFields(const SongRow& row);
 
 }  // namespace vantor

@@ -18,10 +18,12 @@ class Collator;
 
 // Nothing when the system cannot give one; the caller then leaves the name unknown.
 Collator* openCollator(CollationKind kind);
+// Frees what openCollator gave; null is allowed.
 void closeCollator(Collator* collator) noexcept;
 
 // strcmp-like results; lengths in bytes (UTF-8) and in code units (UTF-16).
 int compareUtf8(Collator& collator, const char* a, int lenA, const char* b, int lenB);
+// The same for UTF-16 texts.
 int compareUtf16(Collator& collator, const char16_t* a, int lenA, const char16_t* b, int lenB);
 
 }  // namespace vantor::platform

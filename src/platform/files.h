@@ -27,6 +27,7 @@ struct FileStatus {
     std::filesystem::perms permissions = std::filesystem::perms::unknown;  // unknown on Windows
     int error = 0;
 };
+// The status of what the path names, links followed (see above).
 FileStatus fileStatus(const std::string& path);
 
 // A file read whole, or why not. `kind` is what the open found; anything but

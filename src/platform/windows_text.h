@@ -7,7 +7,9 @@
 
 namespace vantor::platform {
 
+// UTF-8 as UTF-16.
 std::wstring wideFromUtf8(std::string_view utf8);
+// UTF-16 as UTF-8.
 std::string utf8FromWide(std::wstring_view wide);
 
 // Text in a Windows code page (1252, 1251, 932, ...) as UTF-16.

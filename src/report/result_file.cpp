@@ -1,8 +1,8 @@
+// The result file's two writers and the messages of the error codes.
 #include "report/result_file.h"
 
-#include <charconv>
-
 #include "support/whole_file.h"
+#include "text/id_list.h"
 
 namespace vantor {
 namespace {
@@ -29,17 +29,18 @@ bool writeResult(const std::string& path, const std::string& content, std::ostre
     const FileWrite write = writeWholeFile(path, content);
     if (!write.written) {
         gWriteFailure = write.failure;
-        out << "Can't write file";
+        out << unwritableNotice;
     }
     return write.written;
 }
 
-}  // namespace
-
+// What standard output shows for the code (the database message without the number).
 std::string errorStdoutText(int code) {
     const char* own = ownMessage(code);
     return own != nullptr ? own : kDatabaseMessage;
 }
+
+}  // namespace
 
 std::string errorFileText(int code) {
     const char* own = ownMessage(code);
@@ -57,12 +58,7 @@ bool programerror(int code, const std::string& path, std::ostream& out) {
 
 bool intArrayToCSV(std::span<const std::int64_t> ids, const std::string& path, std::ostream& out) {
     std::string line;
-    line.reserve(ids.size() * 8);
-    char digits[24];  // INT64_MIN's 20 characters
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        if (i > 0) line.push_back(',');
-        line.append(digits, std::to_chars(digits, digits + sizeof digits, ids[i]).ptr);
-    }
+    appendIdList(line, ids);
     return writeResult(path, line, out);
 }
 

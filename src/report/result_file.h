@@ -1,7 +1,7 @@
 // The result file, the front end's only view of a run: one line of IDs, or
 // one error message. Both writers replace the file whole, so a reader sees
 // the earlier file or this run's, never a part (see writeWholeFile); when it
-// cannot be written they print "Can't write file" and the run still ends
+// cannot be written they print unwritableNotice and the run still ends
 // with status 0. Which paths must never be written is the caller's business.
 #pragma once
 
@@ -9,21 +9,23 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vantor {
+
+// What standard output says, instead of the message, when the result file
+// cannot be written (or must not be: see the run driver).
+inline constexpr std::string_view unwritableNotice = "Can't write file";
 
 // The text written for an error code: a message of its own for -1, 2, 3, 5
 // and 6; for every other code the database message followed by the code.
 std::string errorFileText(int code);
 
-// What standard output shows for the code (the database message without the number).
-std::string errorStdoutText(int code);
-
 // Why the last write of the result file failed, for people (as errno is for a call).
 const std::string& resultWriteFailure();
 
 // Writes the error message for `code` to `path` and prints it to `out`.
-// Returns false when the file could not be written ("Can't write file" printed).
+// Returns false when the file could not be written (unwritableNotice printed).
 bool programerror(int code, const std::string& path, std::ostream& out);
 
 // Writes the IDs as "%i" joined by "," with no line break; none gives an empty file.

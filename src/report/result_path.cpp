@@ -1,3 +1,5 @@
+// Telling whether a result path lands on the library or one of its side
+// files, or on any other SQLite database, journal or log.
 #include "report/result_path.h"
 
 #include <array>

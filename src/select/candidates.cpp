@@ -26,8 +26,7 @@ int selectionStepCode(const db::Connection& connection, int step, const Selectio
 
 CandidateList::CandidateList(const SelectionRequest& request) : request_(request) {
     if (const int rc = connection_.open(*request.library); rc != db::result::ok) {
-        throw RunError(stage::selectionOpen + rc,
-                       "cannot open the library " + request.library->path() + ": " + connection_.errorMessage());
+        throw RunError(stage::selectionOpen + rc, connection_.openFailure(*request.library));
     }
     sql_ = chooseSelectionSql(connection_, request);
     if (const int rc = statement_.prepare(connection_, sql_); rc != db::result::ok) {

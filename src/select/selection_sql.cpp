@@ -1,8 +1,7 @@
-// The sort query's two forms, built from the stage's SQL texts. Decimal
-// digits by to_chars: no locale, no printf, 64-bit IDs whole.
+// The sort query's two forms, built from the stage's SQL texts.
 #include "select/selection_sql.h"
 
-#include <charconv>
+#include "text/id_list.h"
 
 namespace vantor {
 
@@ -10,18 +9,16 @@ std::string buildSortQuery(const std::vector<std::int64_t>& ids, const std::stri
     std::string sql(selectionsql::unscoredHead);
     sql += selectionsql::sortListOpen;
     sql.reserve(sql.size() + ids.size() * 8 + sortFilter.size() + 32);
-    char digits[24];
-    for (const std::int64_t id : ids) {
-        sql.append(digits, std::to_chars(digits, digits + sizeof digits, id).ptr);
-        sql += ',';
-    }
+    appendIdList(sql, ids);
+    // Every ID between two commas: the list closes with one as it opens.
+    if (!ids.empty()) sql += ',';
     sql += selectionsql::sortTail;
     sql += sortFilter;
     return sql;
 }
 
 std::string buildKeyLookup(const std::string& list, const std::string& index) {
-    std::string sql = "SELECT ID FROM songs";
+    std::string sql(selectionsql::keyLookupHead);
     if (!index.empty()) sql += " INDEXED BY \"" + index + "\"";
     return sql + " WHERE ID IN (" + list + ")";
 }

@@ -30,6 +30,10 @@ inline constexpr std::string_view narrowHeadEnd = " FROM songs WHERE ";
 inline constexpr std::string_view sortListOpen = "',";
 inline constexpr std::string_view sortTail = "' LIKE '%,'||ID||',%'";
 
+// The key lookup that may replace it: keyLookupHead, an optional
+// INDEXED BY clause, then " WHERE ID IN (" and the distinct draws.
+inline constexpr std::string_view keyLookupHead = "SELECT ID FROM songs";
+
 }  // namespace selectionsql
 
 // The sort query's LIKE form for these draws, in draw order with repeats:

@@ -6,12 +6,12 @@
 #include "select/sort_plan.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "db/connection.h"
 #include "db/query_plan.h"
 #include "db/statement.h"
 #include "select/selection_sql.h"
+#include "text/id_list.h"
 #include "text/toolkit.h"
 
 namespace vantor {
@@ -28,12 +28,7 @@ std::string distinctIdList(const std::vector<std::int64_t>& ids) {
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
     std::string list;
-    list.reserve(distinct.size() * 8);
-    char digits[24];
-    for (std::size_t i = 0; i < distinct.size(); ++i) {
-        if (i > 0) list += ',';
-        list.append(digits, std::to_chars(digits, digits + sizeof digits, distinct[i]).ptr);
-    }
+    appendIdList(list, distinct);
     return list;
 }
 

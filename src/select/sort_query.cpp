@@ -14,8 +14,7 @@ namespace vantor {
 void sortDraws(std::vector<std::int64_t>& ids, const SelectionRequest& request) {
     db::Connection connection;
     if (const int rc = connection.open(*request.library); rc != db::result::ok) {
-        throw RunError(stage::sortQuery + rc, "cannot open the library " + request.library->path() +
-                                                  " for sorting: " + connection.errorMessage());
+        throw RunError(stage::sortQuery + rc, connection.openFailure(*request.library, " for sorting"));
     }
     // The sort filter passed the count connection's test query, but the
     // library may have become busy or unreadable since.

@@ -1,3 +1,5 @@
+// Reading small regular files whole, with a reason for every refusal, and
+// the rotation's reader that prints its notice.
 #include "support/files.h"
 
 #include <limits>

@@ -26,6 +26,7 @@ struct FileText {
     bool absent = false;  // nothing by that name: a caller may look elsewhere
 };
 
+// The file's bytes when it is a regular file of at most maxBytes, else why not.
 FileText readFileText(const std::string& path, std::uint64_t maxBytes = kLargestListFile);
 
 // The file's bytes, of any size, or nothing when it cannot be read.
@@ -35,6 +36,7 @@ std::optional<std::string> readWholeFile(const std::string& path);
 // "\n*** Can't open file: SHOWNAS ***\n" to `out` and the reason to `err`.
 // `shownAs` is the name the user knows (a path relative to a working directory).
 std::string readfile(FileText read, const std::string& shownAs, std::ostream& out, std::ostream& err);
+// The same, reading `path` with readFileText first.
 std::string readfile(const std::string& path, const std::string& shownAs, std::ostream& out, std::ostream& err);
 
 }  // namespace vantor

@@ -1,3 +1,5 @@
+// Replacing a file whole through a temporary file beside it, or in place
+// when the folder allows no such file.
 #include "support/whole_file.h"
 
 #include <chrono>

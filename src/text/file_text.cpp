@@ -1,3 +1,5 @@
+// Turning the bytes of a settings or list file into UTF-8, by its
+// byte-order mark or by trying UTF-8 before the code page.
 #include "text/file_text.h"
 
 #include "platform/encoding.h"

@@ -9,6 +9,12 @@
 #include <cstdint>
 
 namespace vantor {
+namespace {
+
+// The one case rule of the toolkit: A-Z fold to a-z, every other byte stays.
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
 
 std::string join(std::string_view first, std::string_view second, std::string_view third) {
     std::string out;
@@ -59,9 +65,7 @@ void replace(std::string& text, std::string_view needle, std::string_view replac
 }
 
 void lowercase(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : text) c = lowerAscii(c);
 }
 
 std::string lowercased(std::string_view text) {
@@ -152,10 +156,7 @@ std::vector<std::int64_t> nsplit(std::string_view text, char separator) {
 bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     }
     return true;
 }

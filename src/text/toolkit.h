@@ -37,6 +37,7 @@ void replace(std::string& text, std::string_view needle, std::string_view replac
 
 // ASCII lower-casing in place; bytes from 0x80 up are left alone.
 void lowercase(std::string& text);
+// The same, as a new text.
 std::string lowercased(std::string_view text);
 
 // Cuts the text at any of the separators, tried in list order at each

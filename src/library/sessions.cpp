@@ -1,4 +1,6 @@
-#include "cli/library.h"
+// The count and date sessions: each failure leaves with its step's stage
+// code, so the number in the message tells where the library failed.
+#include "library/sessions.h"
 
 #include <cstdio>
 
@@ -10,14 +12,13 @@
 namespace vantor {
 
 LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter) {
-    const std::string& dbPath = library.path();
     db::Connection connection;
     if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(stage::countOpen + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
+        throw RunError(stage::countOpen + rc, connection.openFailure(library));
     }
     if (!sqlSortFilter.empty()) {
         // Only tests that SQLite accepts the sort filter; never stepped.
-        const std::string test = "SELECT ID FROM songs WHERE ID>0" + sqlSortFilter;
+        const std::string test = std::string(librarysql::sortTestHead) + sqlSortFilter;
         db::Statement statement;
         // Only SQLite's generic error means the text was refused; a busy or
         // damaged library is no fault of the sort filter.
@@ -30,7 +31,7 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
     }
     LibraryInfo info;
     {
-        const std::string sql = "SELECT COUNT(*) from songs";
+        const std::string sql(librarysql::count);
         db::Statement count;
         if (const int rc = count.prepare(connection, sql); rc != db::result::ok) {
             throw RunError(stage::countQuery + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
@@ -42,9 +43,7 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
         info.size = rc == db::result::row ? count.columnInt(0) : 0;
     }
     {
-        // The columns as `SELECT *` returns them, which is how the selection
-        // reads them: generated columns included, which PRAGMA table_info omits.
-        const std::string sql = "SELECT * FROM songs";
+        const std::string sql(librarysql::columns);
         db::Statement all;
         if (const int rc = all.prepare(connection, sql); rc != db::result::ok) {
             throw RunError(stage::countQuery + rc, "cannot read the columns: " + connection.errorMessage() + " in: " + sql);
@@ -60,12 +59,11 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
 }
 
 std::string readDayNumberText(db::LibraryFile& library) {
-    const std::string& dbPath = library.path();
     db::Connection connection;
     if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(stage::dateOpen + rc, "cannot open the library " + dbPath + ": " + connection.errorMessage());
+        throw RunError(stage::dateOpen + rc, connection.openFailure(library));
     }
-    const std::string sql = "select JulianDay('now','localtime')-2415018.5";
+    const std::string sql(librarysql::today);
     db::Statement statement;
     if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
         throw RunError(stage::datePrepare + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
