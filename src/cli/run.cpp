@@ -75,7 +75,7 @@ std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterS
         request.score = [scorer](const SongRow& row) { return scorer->score(row); };
         request.scoreCodes = scorer->columnsRead();
     }
-    return runSelection(request, env.rng);
+    return runSelection(request, env.rng).ids;
 }
 
 // Standard output only says "Can't write file"; this says which and why.
