@@ -137,6 +137,16 @@ TEST(DemoFixtureErrors, BadColumnsThrowAndLeaveTheOldFileAlone) {
     for (const auto& values : bad) {
         EXPECT_THROW(demo::createLibrary(path, {}, {{2, values}}), std::invalid_argument);
     }
+    // Media: only the current layout has a Medias table, and only its columns.
+    const std::vector<std::vector<demo::FixtureMedia>> badMedia = {
+        {{1, {{"Drive", std::int64_t{3}}}}},
+        {{1, {{"idmedia", std::int64_t{2}}}}},
+        {{1, {{"DriveLetter", std::int64_t{2}}, {"driveletter", std::int64_t{3}}}}},
+    };
+    for (const auto& medias : badMedia) {
+        EXPECT_THROW(demo::createLibrary(path, {Layout::Current, true, medias}, {}), std::invalid_argument);
+    }
+    EXPECT_THROW(demo::createLibrary(path, {Layout::Classic, true, {{1, {}}}}, {}), std::invalid_argument);
     EXPECT_EQ(readWholeFile(path), before);
     EXPECT_FALSE(std::filesystem::exists(path + ".partial"));
     EXPECT_NO_THROW(demo::createLibrary(path, {Layout::Classic, true}, {{2, {{"mediatype", "Music"}}}}));
@@ -162,6 +172,26 @@ TEST(DemoGenerate, SameSeedSameFileOtherSeedOtherSongs) {
         "||quote(Rating)||quote(LastTimePlayed)"
         "||quote(DateAdded)||quote(Lyrics)||quote(Comment) FROM songs ORDER BY ID";
     EXPECT_EQ(rows(dir.file("a.db"), wide), rows(dir.file("d.db"), wide));
+}
+
+// Every song of the current layout lies on one of the demo's media: a drive
+// whose letter its media gives, a network share or the web.
+TEST(DemoGenerate, SongsLieOnTheirMedia) {
+    ScratchDir dir;
+    const std::string path = dir.file("lib.db");
+    demo::generateLibrary(path, {});
+    EXPECT_EQ(scalar(path, "SELECT group_concat(IDMedia || ':' || DriveType || ':' || quote(DriveLetter), ' ') FROM "
+                           "(SELECT * FROM Medias ORDER BY IDMedia)"),
+              "1:3:2 2:3:3 3:4:NULL 4:0:NULL");
+    const auto count = [&](const std::string& condition) {
+        return std::stoi(scalar(path, "SELECT count(*) FROM Songs WHERE " + condition));
+    };
+    const int onDrives = count("IDMedia IN (1, 2) AND substr(SongPath, 1, 8) = ':\\Music\\'");
+    const int onTheShare = count("IDMedia = 3 AND substr(SongPath, 1, 12) = '\\\\nas\\music\\'");
+    const int onTheWeb = count("IDMedia = 4 AND substr(SongPath, 1, 33) = 'https://media.example.org/stream/'");
+    EXPECT_GT(onTheShare, 0);
+    EXPECT_GT(onTheWeb, 0);
+    EXPECT_EQ(onDrives + onTheShare + onTheWeb, 2000);
 }
 
 TEST(DemoGenerate, LooksLikeARealLibrary) {
