@@ -85,8 +85,19 @@ compare() {
       printf '(none)' >"$dir/$side.result"
     fi
   done
+  # A run with --m3u playlist.m3u8 leaves a playlist, which must match too.
+  local playlist=
+  for side in linux windows; do
+    if [ -f "$work/$side/$folder/playlist.m3u8" ]; then
+      mv "$work/$side/$folder/playlist.m3u8" "$dir/$side.m3u8"
+      playlist=yes
+    fi
+  done
   local file=same out=same
-  if ! cmp -s "$dir/linux.result" "$dir/windows.result"; then
+  if [ -n "$playlist" ] && ! cmp -s "$dir/linux.m3u8" "$dir/windows.m3u8"; then
+    file="playlist DIFFERENT"
+    failures=$((failures + 1))
+  elif ! cmp -s "$dir/linux.result" "$dir/windows.result"; then
     if [ "$allowed" != exact ] && collation_explains "$dir/linux.result" "$dir/windows.result" "$allowed"; then
       file="collation order ($allowed)"
     else
@@ -127,6 +138,9 @@ compare "rotation" . exact lib.db "rotate(Rock Classics,Pop)" "" "1" 0 12 0 resu
 compare "rotation, no repeats, window 3" . exact lib.db "rotate(rock classics,pop)" "" "1" 0 12 1 result.txt 3
 compare "rotation, a name beyond ASCII" . exact lib.db "rotate(Bj$(printf '\xc3\xb6')rk Hits)" "" "1" 0 6 1 result.txt
 compare "rotation, UTF-16 vantor.ini" utf16 exact ../lib.db "rotate($(printf '\xd0\xba\xd0\xb8\xd0\xbd\xd0\xbe'))" "" "1" 0 7 0 result.txt
+compare "--show, mode 2, scored" . exact --seed 5 --show lib.db "year>0" "" "$m" 2 10 0 result.txt
+compare "--m3u and --show, mode 1" . exact --seed 5 --show --m3u playlist.m3u8 lib.db "genre=rock or genre=pop" "" "1" 1 10 1 result.txt
+compare "--m3u and --show, rotation" . exact --show --m3u playlist.m3u8 lib.db "rotate(Rock Classics,Pop)" "" "1" 0 8 0 result.txt
 compare "error -1: no such field" . exact lib.db "genre=rock" "" "bpm>fast" 0 0 0 result.txt
 compare "error 2: query filter" . exact lib.db "artist='don't'" "" "1" 0 0 0 result.txt
 compare "error 3: math filter" . exact lib.db "genre=rock" "" "rating+" 0 0 0 result.txt

@@ -145,8 +145,8 @@ TEST(DbCollationIndex, HostPathIndexFindsWhatAFullScanFinds) {
 
     const auto query = [&](const std::string& access) {
         const std::string range = column0(c, "SELECT group_concat(ID) FROM (SELECT ID FROM Songs " + access +
-                                                 " WHERE IDMedia=1 AND SongPath >= 'c:\\music\\b'"
-                                                 " AND SongPath < 'C:\\Music\\M' ORDER BY ID)").at(0);
+                                                 " WHERE IDMedia=1 AND SongPath >= ':\\music\\b'"
+                                                 " AND SongPath < ':\\Music\\M' ORDER BY ID)").at(0);
         // Each of the first 300 songs is found again by its path in upper case.
         const std::string found = column0(c, "SELECT count(*) FROM Songs a, Songs b " + access +
                                                  " WHERE a.ID <= 300 AND b.IDMedia = a.IDMedia"

@@ -137,6 +137,16 @@ TEST(DemoFixtureErrors, BadColumnsThrowAndLeaveTheOldFileAlone) {
     for (const auto& values : bad) {
         EXPECT_THROW(demo::createLibrary(path, {}, {{2, values}}), std::invalid_argument);
     }
+    // Media: only the current layout has a Medias table, and only its columns.
+    const std::vector<std::vector<demo::FixtureMedia>> badMedia = {
+        {{1, {{"Drive", std::int64_t{3}}}}},
+        {{1, {{"idmedia", std::int64_t{2}}}}},
+        {{1, {{"DriveLetter", std::int64_t{2}}, {"driveletter", std::int64_t{3}}}}},
+    };
+    for (const auto& medias : badMedia) {
+        EXPECT_THROW(demo::createLibrary(path, {Layout::Current, true, medias}, {}), std::invalid_argument);
+    }
+    EXPECT_THROW(demo::createLibrary(path, {Layout::Classic, true, {{1, {}}}}, {}), std::invalid_argument);
     EXPECT_EQ(readWholeFile(path), before);
     EXPECT_FALSE(std::filesystem::exists(path + ".partial"));
     EXPECT_NO_THROW(demo::createLibrary(path, {Layout::Classic, true}, {{2, {{"mediatype", "Music"}}}}));
@@ -154,12 +164,34 @@ TEST(DemoGenerate, SameSeedSameFileOtherSeedOtherSongs) {
     make("c.db", {Layout::Current, 300, 6, true});
     EXPECT_NE(rows(dir.file("a.db"), songs), rows(dir.file("c.db"), songs));
 
-    // One generator for both layouts: the same seed gives the same songs in either.
+    // One generator for both layouts: the same seed gives the same songs in
+    // either, but for the drive, which only the classic layout keeps in the path.
     make("d.db", {Layout::Classic, 300, 5, true});
     const std::string wide =
-        "SELECT quote(Artist)||quote(Album)||quote(SongPath)||quote(Genre)||quote(Rating)||quote(LastTimePlayed)"
+        "SELECT quote(Artist)||quote(Album)||quote(substr(SongPath, instr(SongPath, ':')))||quote(Genre)"
+        "||quote(Rating)||quote(LastTimePlayed)"
         "||quote(DateAdded)||quote(Lyrics)||quote(Comment) FROM songs ORDER BY ID";
     EXPECT_EQ(rows(dir.file("a.db"), wide), rows(dir.file("d.db"), wide));
+}
+
+// Every song of the current layout lies on one of the demo's media: a drive
+// whose letter its media gives, a network share or the web.
+TEST(DemoGenerate, SongsLieOnTheirMedia) {
+    ScratchDir dir;
+    const std::string path = dir.file("lib.db");
+    demo::generateLibrary(path, {});
+    EXPECT_EQ(scalar(path, "SELECT group_concat(IDMedia || ':' || DriveType || ':' || quote(DriveLetter), ' ') FROM "
+                           "(SELECT * FROM Medias ORDER BY IDMedia)"),
+              "1:3:2 2:3:3 3:4:NULL 4:0:NULL");
+    const auto count = [&](const std::string& condition) {
+        return std::stoi(scalar(path, "SELECT count(*) FROM Songs WHERE " + condition));
+    };
+    const int onDrives = count("IDMedia IN (1, 2) AND substr(SongPath, 1, 8) = ':\\Music\\'");
+    const int onTheShare = count("IDMedia = 3 AND substr(SongPath, 1, 12) = '\\\\nas\\music\\'");
+    const int onTheWeb = count("IDMedia = 4 AND substr(SongPath, 1, 33) = 'https://media.example.org/stream/'");
+    EXPECT_GT(onTheShare, 0);
+    EXPECT_GT(onTheWeb, 0);
+    EXPECT_EQ(onDrives + onTheShare + onTheWeb, 2000);
 }
 
 TEST(DemoGenerate, LooksLikeARealLibrary) {
@@ -204,7 +236,7 @@ TEST(DemoShow, NamesTheSongsOfAResultFile) {
         demo::showResult(lib, result, out);
         return out.str();
     };
-    EXPECT_EQ(show("2,1,9"), "2  Björk – \n1  ABBA – Waterloo\n9  (not in the library)\n");
+    EXPECT_EQ(show("2,1,9"), "2\tBjörk\t-:--\n1\tABBA – Waterloo\t-:--\n9\t(not in the library)\t-:--\n");
     EXPECT_EQ(show(""), "");
     EXPECT_EQ(show("Query filter error"), "Query filter error\n");
     std::filesystem::remove(result);

@@ -112,7 +112,7 @@ std::vector<std::int64_t> select(const Library& lib, const std::string& conditio
         }
     }
     MsvcRand rng(12345);
-    return runSelection(request, rng);
+    return runSelection(request, rng).ids;
 }
 
 // The IDs, or the code of the error that ended the run as the only entry.

@@ -13,6 +13,9 @@
 #include "filter/query_sql.h"
 #include "filter/rewrites.h"
 #include "library/sessions.h"
+#include "output/listing.h"
+#include "output/m3u.h"
+#include "output/song_lookup.h"
 #include "report/result_file.h"
 #include "report/result_path.h"
 #include "report/run_error.h"
@@ -37,8 +40,13 @@ constexpr std::string_view condition = "**************SQL Query Out: ";
 constexpr std::string_view tokenCount = "toki: ";
 }  // namespace line
 
-std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query, RunEnvironment& env,
-                                 [[maybe_unused]] const Options& options) {
+// What a run chose, and the chosen songs' data when an option asks for it.
+struct Chosen {
+    SelectionOutcome selection;
+    SongTable songs;
+};
+
+Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& env, const Options& options) {
     RotationRequest request;
     request.queryFilter = query;
     request.songCount = args.songCount;
@@ -46,11 +54,17 @@ std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query
     request.window = args.window;
     request.workDir = env.workDir;
     request.reasons = &env.err;
-    return rotatePlaylists(request, env.out);
+    Chosen chosen{{rotatePlaylists(request, env.out), {}}, {}};
+    // The rotation reads no library unless an option needs the songs' data.
+    if (needsSongData(options)) {
+        db::LibraryFile library(args.dbPath);
+        chosen.songs = lookUpSongs(library, chosen.selection.ids);
+    }
+    return chosen;
 }
 
-std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env,
-                                            [[maybe_unused]] const Options& options) {
+Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env,
+                         const Options& options) {
     env.out << line::initialQuery << filters.initialQuery << "\n";
     std::string expandedQuery = filters.expandedQuery;
     std::string math = filters.math;
@@ -96,7 +110,9 @@ std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterS
         request.score = [scorer](const SongRow& row) { return scorer->score(row); };
         request.scoreCodes = scorer->columnsRead();
     }
-    return runSelection(request, env.rng);
+    Chosen chosen{runSelection(request, env.rng), {}};
+    if (needsSongData(options)) chosen.songs = lookUpSongs(libraryFile, chosen.selection.ids);
+    return chosen;
 }
 
 // Standard output only says unwritableNotice; this says which and why.
@@ -114,9 +130,19 @@ bool resultIsTheLibrary(const Arguments& args, RunEnvironment& env) {
     return true;
 }
 
-void writeIds(const std::vector<std::int64_t>& ids, const Arguments& args, RunEnvironment& env) {
-    if (resultIsTheLibrary(args, env)) return;
-    if (!intArrayToCSV(ids, args.resultPath, env.out)) reportUnwritable(args.resultPath, env);
+bool writeIds(const std::vector<std::int64_t>& ids, const Arguments& args, RunEnvironment& env) {
+    if (resultIsTheLibrary(args, env)) return false;
+    if (intArrayToCSV(ids, args.resultPath, env.out)) return true;
+    reportUnwritable(args.resultPath, env);
+    return false;
+}
+
+// The M3U playlist and the listing, once the IDs are in the result file.
+void writeSongOutputs(const Chosen& chosen, const Arguments& args, const Options& options, RunEnvironment& env) {
+    const std::vector<std::int64_t>& ids = chosen.selection.ids;
+    reportMissingSongs(ids, chosen.songs, options.m3u.has_value(), env.err);
+    if (options.m3u) writeM3u(*options.m3u, args.dbPath, ids, chosen.songs, env.err);
+    if (options.show) printListing(ids, chosen.songs, chosen.selection.scores, env.out);
 }
 
 void writeError(int code, const Arguments& args, RunEnvironment& env) {
@@ -161,9 +187,15 @@ int run(int argc, const char* const* argv, RunEnvironment& caller, const Options
 
     try {
         const FilterStages filters = prepareFilters(args.queryFilter, args.mathFilter);
-        const std::vector<std::int64_t> ids =
+        const Chosen chosen =
             filters.rotation ? rotate(args, filters.query, env, options) : selectFromLibrary(args, filters, env, options);
-        writeIds(ids, args, env);
+        if (writeIds(chosen.selection.ids, args, env)) {
+            if (needsSongData(options)) writeSongOutputs(chosen, args, options, env);
+        } else if (needsSongData(options)) {
+            // Standard output must end with "Can't write file", and a playlist
+            // would stand for a list the result file does not hold.
+            env.err << "vantor: no M3U file and no listing, as the result file was not written\n";
+        }
     } catch (const RunError& e) {
         env.err << "vantor: " << e.what() << "\n";
         writeError(e.code(), args, env);

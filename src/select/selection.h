@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "select/request.h"
@@ -16,8 +17,15 @@
 
 namespace vantor {
 
+// What the stage chose: the final ID list and, when the math filter scored
+// the run, each chosen song's score by ID.
+struct SelectionOutcome {
+    std::vector<std::int64_t> ids;
+    std::unordered_map<std::int64_t, double> scores;
+};
+
 // The final ID list. Throws RunError with the selection and sort connections'
 // codes (select/candidates.h, select/sort_query.h) and the score's.
-std::vector<std::int64_t> runSelection(const SelectionRequest& request, RandomSource& rng);
+SelectionOutcome runSelection(const SelectionRequest& request, RandomSource& rng);
 
 }  // namespace vantor

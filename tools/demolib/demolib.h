@@ -31,14 +31,25 @@ struct FixtureSong {
     std::map<std::string, Value> values;
 };
 
+// A row of the current layout's Medias table; `values` as for a song, and
+// the ID is given by `id`.
+struct FixtureMedia {
+    std::int64_t id;
+    std::map<std::string, Value> values;
+};
+
 struct LibraryOptions {
     Layout layout = Layout::Current;
     bool utf16 = true;  // ignored for Classic (UTF-8)
+    // The current layout always has a Medias table, empty unless given; the
+    // classic layout has none.
+    std::vector<FixtureMedia> medias = {};
 };
 
-// Writes exactly these songs into a new library at `path`, replacing any file
-// there. A column name the layout lacks (or "ID" among the values, or one
-// column named twice) throws std::invalid_argument before anything is written.
+// Writes exactly these songs (and media) into a new library at `path`,
+// replacing any file there. A column name the table lacks (or the ID among
+// the values, or one column named twice), or media for the classic layout,
+// throws std::invalid_argument before anything is written.
 void createLibrary(const std::string& path, const LibraryOptions& options, const std::vector<FixtureSong>& songs);
 
 struct GenerateOptions {
@@ -58,9 +69,10 @@ inline constexpr double kGeneratedToday = 45658.0;
 // The layout's column names in position order.
 std::vector<std::string> columnNames(Layout layout);
 
-// For a person: one line "ID  Artist – Title" per ID of a result file, read
-// from the library; a result file that holds an error message is printed as
-// is. Throws std::runtime_error when either file cannot be read.
+// For a person: the songs of a result file as `vantor --show` lists them
+// (ID, "Artist – Title", length, tab-separated), read from the library; a
+// result file that holds an error message is printed as is. Throws
+// std::runtime_error when either file cannot be read.
 void showResult(const std::string& dbPath, const std::string& resultPath, std::ostream& out);
 
 }  // namespace vantor::demo

@@ -1,10 +1,12 @@
 // Exact little libraries for tests: each song's values land in the columns
 // they name, everything else stays NULL.
+#include <algorithm>
 #include <stdexcept>
 
 #include "demolib/demolib.h"
 #include "demolib/layouts.h"
 #include "demolib/library_writer.h"
+#include "text/toolkit.h"
 
 namespace vantor::demo {
 
@@ -30,7 +32,26 @@ void createLibrary(const std::string& path, const LibraryOptions& options, const
         rows.push_back(std::move(row));
     }
 
+    if (!options.medias.empty() && options.layout != Layout::Current) {
+        throw std::invalid_argument("the classic layout has no Medias table");
+    }
+    for (const FixtureMedia& media : options.medias) {
+        std::vector<std::string> named;
+        for (const auto& entry : media.values) {
+            const auto& names = mediaColumnNames();
+            const auto known = std::find_if(names.begin(), names.end(),
+                                            [&](const std::string& n) { return equalsIgnoreAsciiCase(n, entry.first); });
+            if (known == names.end()) throw std::invalid_argument("the Medias table has no column " + entry.first);
+            if (known == names.begin()) throw std::invalid_argument("a media's ID is given by FixtureMedia::id");
+            if (std::find(named.begin(), named.end(), *known) != named.end()) {
+                throw std::invalid_argument("column " + entry.first + " is named twice");
+            }
+            named.push_back(*known);
+        }
+    }
+
     LibraryWriter writer(path, options.layout, options.utf16);
+    for (const FixtureMedia& media : options.medias) writer.insertMedia(media);
     for (const auto& row : rows) writer.insert(row);
     writer.finish();
 }

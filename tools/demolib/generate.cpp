@@ -152,6 +152,30 @@ constexpr std::array<std::string_view, cCount> kColNames = {
     "Lyrics", "Comment",
 };
 
+// The media of the current layout's Medias table, by IDMedia. DriveType is
+// Windows' drive type (3 fixed, 4 remote), 0 for the web; DriveLetter counts from A = 0.
+enum MediaId : std::int64_t { kSystemDrive = 1, kMusicDrive = 2, kShare = 3, kWeb = 4 };
+
+std::vector<FixtureMedia> demoMedias() {
+    const auto media = [](std::int64_t id, std::int64_t serial, std::int64_t type, std::string label, Value location,
+                          Value letter) {
+        return FixtureMedia{id,
+                            {{"SerialNumber", serial},
+                             {"DriveType", type},
+                             {"Label", std::move(label)},
+                             {"ShowLabel", std::int64_t{0}},
+                             {"IsAudioCD", std::int64_t{0}},
+                             {"Location", std::move(location)},
+                             {"DriveLetter", std::move(letter)}}};
+    };
+    return {
+        media(kSystemDrive, 0x5A3C19E2, 3, "Windows", Value{}, std::int64_t{2}),               // C:
+        media(kMusicDrive, 0x1D07B44F, 3, "Music", Value{}, std::int64_t{3}),                  // D:
+        media(kShare, 0, 4, "nas", std::string("\\\\nas\\music"), Value{}),
+        media(kWeb, 0, 0, "media.example.org", std::string("https://media.example.org/"), Value{}),
+    };
+}
+
 struct Album {
     std::int64_t id = 0;
     const Artist* artist = nullptr;  // nullptr for a compilation
@@ -178,7 +202,7 @@ double round2(double x) { return std::round(x * 100.0) / 100.0; }
 
 class Generator {
 public:
-    Generator(Layout layout, std::uint32_t seed) : dice_(seed), row_(columnDefs(layout).size()) {
+    Generator(Layout layout, std::uint32_t seed) : layout_(layout), dice_(seed), row_(columnDefs(layout).size()) {
         for (std::size_t c = 0; c < cCount; ++c) columns_[c] = columnIndex(layout, kColNames[c]);
     }
 
@@ -272,6 +296,8 @@ private:
         }
         a.year = dice_.chance(0.03) ? 0 : 1955 + dice_.below(70);
         a.media = dice_.chance(0.8) ? 1 : 2 + dice_.below(2);
+        // A third of the share's albums come from the web instead, by the album's number, so no draw changes.
+        if (a.media == kShare && id % 3 == 0) a.media = kWeb;
         const std::uint32_t format = dice_.below(10);
         a.extension = format < 7 ? "mp3" : format < 9 ? "flac" : "m4a";
         // Whole seconds plus the hour of the day, as a rip session would leave them.
@@ -323,9 +349,7 @@ private:
         put(cTrackNumber, dice_.chance(0.03) ? std::string() : std::to_string(track));
         put(cSongTitle, title);
         const std::string trackNo = (track < 10 ? "0" : "") + std::to_string(track);
-        put(cSongPath, std::string(album.media == 1 ? "C:" : album.media == 2 ? "D:" : "E:") + "\\Music\\" +
-                           pathPiece(album.albumArtist) + "\\" + pathPiece(album.title) + "\\" + trackNo + " - " +
-                           pathPiece(title) + "." + std::string(album.extension));
+        put(cSongPath, songPath(album, trackNo, title));
         putText(cExtension, album.extension);
         put(cYear, album.year);
 
@@ -416,6 +440,24 @@ private:
         return text;
     }
 
+    // Where the host plays the song from. The current host stores a path on a
+    // drive without its letter, which the song's media gives; the classic
+    // layout's older host kept the letter in the path. A network share and
+    // the web keep their whole location in either.
+    std::string songPath(const Album& album, const std::string& trackNo, const std::string& title) const {
+        const std::string file = trackNo + " - " + pathPiece(title) + "." + std::string(album.extension);
+        const std::string folders = pathPiece(album.albumArtist) + "\\" + pathPiece(album.title) + "\\";
+        switch (album.media) {
+            case kShare: return "\\\\nas\\music\\" + folders + file;
+            case kWeb: return "https://media.example.org/stream/" + std::to_string(album.id) + "/" + trackNo + "." +
+                              std::string(album.extension);
+            default: break;
+        }
+        const std::string drive = layout_ == Layout::Current ? "" : album.media == kSystemDrive ? "C" : "D";
+        return drive + ":\\Music\\" + folders + file;
+    }
+
+    Layout layout_;
     Dice dice_;
     std::array<int, cCount> columns_{};
     std::vector<Value> row_;
@@ -426,6 +468,9 @@ private:
 void generateLibrary(const std::string& path, const GenerateOptions& options) {
     if (options.songs < 0) throw std::invalid_argument("the number of songs cannot be negative");
     LibraryWriter writer(path, options.layout, options.utf16);
+    if (options.layout == Layout::Current) {
+        for (const FixtureMedia& media : demoMedias()) writer.insertMedia(media);
+    }
     Generator(options.layout, options.seed).run(writer, options.songs);
     writer.finish();
 }

@@ -129,4 +129,25 @@ CREATE INDEX idxSongsTrackTypeAlbumID ON Songs (TrackType, IDAlbum);
 CREATE INDEX idxSongsLastTimePlayed ON Songs (LastTimePlayed);
 )sql";
 
+// The host's media (a drive, a network share, a web source): a song on a
+// drive stores its path without the drive, which DriveLetter gives (0 is A:).
+// The host's column names in its order; the declared types are ours.
+const char* const kHostMediasTable = R"sql(
+CREATE TABLE Medias (
+  IDMedia INTEGER PRIMARY KEY AUTOINCREMENT,
+  SerialNumber INTEGER,
+  DriveType INTEGER,
+  Label TEXT COLLATE IUNICODE,
+  ShowLabel INTEGER,
+  Comment TEXT COLLATE IUNICODE,
+  IsAudioCD INTEGER,
+  Location TEXT COLLATE IUNICODE,
+  CDDBId TEXT,
+  TOCData TEXT,
+  CDDBQueryState INTEGER,
+  CDDBQueryResult TEXT,
+  TurnedSN INTEGER,
+  DriveLetter INTEGER
+);)sql";
+
 }  // namespace vantor::demo

@@ -40,14 +40,16 @@ constexpr std::array kClassicGaps = {
     Gap{85, "Extension"},
 };
 
-std::vector<ColumnDef> readHostColumns() {
+// A table's columns as SQLite reads them from its CREATE TABLE text.
+std::vector<ColumnDef> readHostColumns(const char* createTable, const char* table) {
     sqlite3* raw = nullptr;
     sqlite3_open_v2(":memory:", &raw, SQLITE_OPEN_READWRITE, nullptr);
     std::unique_ptr<sqlite3, decltype(&sqlite3_close_v2)> db(raw, sqlite3_close_v2);
     db::installCollationHandler(raw);
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_exec(raw, kHostSongsTable, nullptr, nullptr, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(raw, "PRAGMA table_info(Songs)", -1, &st, nullptr) != SQLITE_OK) {
+    if (sqlite3_exec(raw, createTable, nullptr, nullptr, nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(raw, (std::string("PRAGMA table_info(") + table + ")").c_str(), -1, &st, nullptr) !=
+            SQLITE_OK) {
         throw std::logic_error(std::string("host schema: ") + sqlite3_errmsg(raw));
     }
     std::vector<ColumnDef> defs;
@@ -89,7 +91,7 @@ std::vector<ColumnDef> buildClassicColumns() {
 }  // namespace
 
 const std::vector<ColumnDef>& columnDefs(Layout layout) {
-    static const std::vector<ColumnDef> current = readHostColumns();
+    static const std::vector<ColumnDef> current = readHostColumns(kHostSongsTable, "Songs");
     if (layout == Layout::Current) return current;
     static const std::vector<ColumnDef> classic = buildClassicColumns();
     return classic;
@@ -103,8 +105,17 @@ int columnIndex(Layout layout, std::string_view name) {
     return -1;
 }
 
+const std::vector<std::string>& mediaColumnNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        for (const ColumnDef& d : readHostColumns(kHostMediasTable, "Medias")) out.push_back(d.name);
+        return out;
+    }();
+    return names;
+}
+
 std::string createTableSql(Layout layout) {
-    if (layout == Layout::Current) return kHostSongsTable;
+    if (layout == Layout::Current) return std::string(kHostSongsTable) + kHostMediasTable;
     std::string sql = "CREATE TABLE Songs (\n  ID INTEGER PRIMARY KEY";
     const std::vector<ColumnDef>& defs = columnDefs(layout);
     for (std::size_t i = 1; i < defs.size(); ++i) sql += ",\n  " + defs[i].name + " " + defs[i].type;

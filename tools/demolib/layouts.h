@@ -20,7 +20,11 @@ const std::vector<ColumnDef>& columnDefs(Layout layout);
 // Position of the column, ignoring ASCII case, or -1 when the layout lacks it.
 int columnIndex(Layout layout, std::string_view name);
 
-// The CREATE TABLE statement, and the CREATE INDEX statements to run once the rows are in.
+// The Medias table's column names in position order (current layout only).
+const std::vector<std::string>& mediaColumnNames();
+
+// The CREATE TABLE statements (Songs, and Medias for the current layout), and
+// the CREATE INDEX statements to run once the rows are in.
 std::string createTableSql(Layout layout);
 std::string createIndexesSql(Layout layout);
 

@@ -86,6 +86,32 @@ void LibraryWriter::insert(const std::vector<Value>& row) {
     sqlite3_reset(insert_);
 }
 
+void LibraryWriter::insertMedia(const FixtureMedia& media) {
+    std::string columns = "IDMedia", params = "?";
+    for (const auto& entry : media.values) {
+        columns += "," + entry.first;
+        params += ",?";
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db_, ("INSERT INTO Medias(" + columns + ") VALUES(" + params + ")").c_str(), -1, &st,
+                           nullptr) != SQLITE_OK) {
+        fail("prepare media insert");
+    }
+    sqlite3_bind_int64(st, 1, media.id);
+    int param = 2;
+    for (const auto& entry : media.values) {
+        const Value& v = entry.second;
+        if (const auto* n = std::get_if<std::int64_t>(&v)) sqlite3_bind_int64(st, param, *n);
+        else if (const auto* d = std::get_if<double>(&v)) sqlite3_bind_double(st, param, *d);
+        else if (const auto* t = std::get_if<std::string>(&v)) sqlite3_bind_text64(st, param, t->data(), t->size(), SQLITE_STATIC, SQLITE_UTF8);
+        else sqlite3_bind_null(st, param);
+        ++param;
+    }
+    const int rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) fail("media insert");
+}
+
 void LibraryWriter::finish() {
     sqlite3_finalize(insert_);
     insert_ = nullptr;

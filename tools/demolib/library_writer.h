@@ -23,6 +23,9 @@ public:
     // One value per column of the layout, in position order.
     void insert(const std::vector<Value>& row);
 
+    // One row of the Medias table (current layout); the columns are checked by the caller.
+    void insertMedia(const FixtureMedia& media);
+
     // Builds the indexes, commits and moves the file into place.
     void finish();
 

@@ -1,12 +1,12 @@
 // Puts names to the IDs of a result file, so a person can judge a run.
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <stdexcept>
+#include <vector>
 
-#include "db/connection.h"
-#include "db/statement.h"
+#include "db/library_file.h"
 #include "demolib/demolib.h"
+#include "output/listing.h"
+#include "output/song_lookup.h"
 #include "support/files.h"
 #include "text/toolkit.h"
 
@@ -32,21 +32,10 @@ void showResult(const std::string& dbPath, const std::string& resultPath, std::o
         if (result->back() != '\n') out << '\n';
         return;
     }
-
-    db::Connection db;
-    if (db.open(dbPath) != SQLITE_OK) throw std::runtime_error(dbPath + ": " + db.errorMessage());
-    for (const std::int64_t id : nsplit(*result, ',')) {
-        db::Statement st;
-        if (st.prepare(db, "SELECT Artist, SongTitle FROM songs WHERE ID=" + std::to_string(id)) != SQLITE_OK) {
-            throw std::runtime_error(dbPath + ": " + db.errorMessage());
-        }
-        out << id << "  ";
-        if (st.step() == SQLITE_ROW) {
-            out << st.text(0).value_or("") << " – " << st.text(1).value_or("") << '\n';
-        } else {
-            out << "(not in the library)\n";
-        }
-    }
+    // Listed as vantor --show lists a run's songs, so the two never disagree.
+    const std::vector<std::int64_t> ids = nsplit(*result, ',');
+    db::LibraryFile library(dbPath);
+    printListing(ids, lookUpSongs(library, ids), {}, out);
 }
 
 }  // namespace vantor::demo
