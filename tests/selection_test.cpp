@@ -29,11 +29,11 @@ TEST(Selection, SortQueryKeepsTheStaleTailOfRepeatedDraws) {
     request.librarySize = 8;
     request.sortFilter = " ORDER BY Year DESC";
     ScriptedSource draws({0, 16384, 0, 24576});  // indexes 0, 2, 0, 3: IDs 12, 16, 12, 17
-    EXPECT_EQ(runSelection(request, draws), (std::vector<std::int64_t>{17, 16, 12, 17}));
+    EXPECT_EQ(runSelection(request, draws).ids, (std::vector<std::int64_t>{17, 16, 12, 17}));
 
     request.removeRepeats = true;
     ScriptedSource again({0, 16384, 0, 24576});
-    EXPECT_EQ(runSelection(request, again), (std::vector<std::int64_t>{17, 16, 12}));
+    EXPECT_EQ(runSelection(request, again).ids, (std::vector<std::int64_t>{17, 16, 12}));
 }
 
 TEST(Selection, ConnectionFailuresCarryTheirCodes) {
@@ -90,7 +90,7 @@ TEST(Selection, EveryModeNumberRunsTheQueryAndMeetsItsFailures) {
         request.library = &library;
         request.condition = "genre LIKE 'rock'";
         ScriptedSource draws({0, 0, 0});
-        EXPECT_EQ(runSelection(request, draws).empty(), mode < 0 || mode > 2) << "mode " << mode;
+        EXPECT_EQ(runSelection(request, draws).ids.empty(), mode < 0 || mode > 2) << "mode " << mode;
     }
 }
 
@@ -131,7 +131,7 @@ TEST(Selection, BusySortQueryEndsTheRunInsteadOfLeavingDrawsUnsorted) {
     ScriptedSource draws({0, 16384, 0, 24576});
     LockingSource locking(library.path(), draws);
     try {
-        const std::vector<std::int64_t> ids = runSelection(request, locking);
+        const std::vector<std::int64_t> ids = runSelection(request, locking).ids;
         FAIL() << "expected a RunError, got " << ids.size() << " IDs";
     } catch (const RunError& e) {
         EXPECT_EQ(e.code(), 8505) << e.what();

@@ -21,8 +21,18 @@
 namespace vantor {
 namespace {
 
+// The options that shape the list, as the selection and the rotation read them.
+SelectionRules rulesOf(const Options& options) {
+    SelectionRules rules;
+    rules.distinct = options.distinct;
+    if (options.minutes) rules.maxLengthMs = std::int64_t{*options.minutes} * 60000;
+    rules.maxPerArtist = options.maxPerArtist;
+    rules.artistGap = options.artistGap;
+    return rules;
+}
+
 std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query, RunEnvironment& env,
-                                 [[maybe_unused]] const Options& options) {
+                                 const Options& options) {
     RotationRequest request;
     request.queryFilter = query;
     request.songCount = args.songCount;
@@ -30,11 +40,13 @@ std::vector<std::int64_t> rotate(const Arguments& args, const std::string& query
     request.window = args.window;
     request.workDir = env.workDir;
     request.reasons = &env.err;
+    request.rules = rulesOf(options);
+    request.libraryPath = args.dbPath;
     return rotatePlaylists(request, env.out);
 }
 
-std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env,
-                                            [[maybe_unused]] const Options& options) {
+SelectionOutcome selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env,
+                                   const Options& options) {
     env.out << "initial sqlfilter: " << filters.initialQuery << "\n";
     std::string expandedQuery = filters.expandedQuery;
     std::string math = filters.math;
@@ -71,6 +83,8 @@ std::vector<std::int64_t> selectFromLibrary(const Arguments& args, const FilterS
     request.window = args.window;
     request.librarySize = library.size;
     request.columns = library.columns;
+    request.rules = rulesOf(options);
+    request.keepScores = options.show;
     if (!mathIsOne) {
         request.score = [scorer](const SongRow& row) { return scorer->score(row); };
         request.scoreCodes = scorer->columnsRead();
@@ -138,9 +152,9 @@ int run(int argc, const char* const* argv, RunEnvironment& caller, const Options
 
     try {
         const FilterStages filters = prepareFilters(args.queryFilter, args.mathFilter);
-        const std::vector<std::int64_t> ids =
-            filters.rotation ? rotate(args, filters.query, env, options) : selectFromLibrary(args, filters, env, options);
-        writeIds(ids, args, env);
+        const SelectionOutcome outcome = filters.rotation ? SelectionOutcome{rotate(args, filters.query, env, options), {}}
+                                                          : selectFromLibrary(args, filters, env, options);
+        writeIds(outcome.ids, args, env);
     } catch (const RunError& e) {
         env.err << "vantor: " << e.what() << "\n";
         writeError(e.code(), args, env);

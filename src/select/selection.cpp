@@ -8,7 +8,7 @@
 
 namespace vantor {
 
-std::vector<std::int64_t> runSelection(const SelectionRequest& request, RandomSource& rng) {
+SelectionOutcome runSelection(const SelectionRequest& request, RandomSource& rng) {
     CandidateList candidates(request);
     return selectByMode(candidates, request, rng, request.reference ? plainWays : fastWays);
 }

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "select/request.h"
@@ -16,8 +18,20 @@
 
 namespace vantor {
 
+// What the selection chose: the final ID list and, when the math filter
+// scored the run and the request asked to keep them, each chosen song's
+// score (one per ID: mode 1 may choose a song twice).
+struct SelectionOutcome {
+    std::vector<std::int64_t> ids;
+    std::unordered_map<std::int64_t, double> scores;
+
+    // Callers that want the IDs alone (the tests of the front end's runs)
+    // take them as the list they always were.
+    operator std::vector<std::int64_t>() && { return std::move(ids); }
+};
+
 // The final ID list. Throws RunError with the selection and sort connections'
 // codes (select/candidates.h, select/sort_query.h) and the score's.
-std::vector<std::int64_t> runSelection(const SelectionRequest& request, RandomSource& rng);
+SelectionOutcome runSelection(const SelectionRequest& request, RandomSource& rng);
 
 }  // namespace vantor
