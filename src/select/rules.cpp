@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <deque>
 #include <limits>
+#include <optional>
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -23,7 +24,18 @@ void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data) {
     });
 }
 
-void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data) {
+void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
+                  std::optional<std::int64_t> limitMs) {
+    std::int64_t total = 0;
+    // A song the time cannot hold is skipped where it would stand, and takes
+    // no place: the gap is counted over the songs that stay.
+    const auto fitsTime = [&](std::int64_t id) {
+        if (!limitMs) return true;
+        const std::int64_t length = data.of(id).lengthMs;
+        if (length > *limitMs - total) return false;
+        total += length;
+        return true;
+    };
     std::vector<std::int64_t> out;
     out.reserve(ids.size());
     std::unordered_map<std::int32_t, std::size_t> lastPlace;  // where each artist last stands in `out`
@@ -48,7 +60,8 @@ void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data)
             const std::int32_t artist = it->second;
             if (!fits(artist)) continue;
             auto& queue = waiting[artist];
-            place(queue.front().second, artist);
+            const std::int64_t id = queue.front().second;
+            if (fitsTime(id)) place(id, artist);
             queue.pop_front();
             heads.erase(it);
             if (!queue.empty()) heads.emplace(queue.front().first, artist);
@@ -60,7 +73,7 @@ void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data)
         const std::int64_t id = ids[next];
         const std::int32_t artist = data.of(id).artist;
         if (fits(artist)) {
-            place(id, artist);
+            if (fitsTime(id)) place(id, artist);
         } else {
             auto& queue = waiting[artist];
             if (queue.empty()) heads.emplace(next, artist);
@@ -95,8 +108,10 @@ std::vector<std::int64_t> runStages(std::vector<std::int64_t> list, const FillPl
     // --distinct sources never repeat, so the flag and its window change nothing there.
     if (plan.removeRepeats && !rules.distinct) list.resize(static_cast<std::size_t>(removedupes(list, plan.window)));
     if (rules.maxPerArtist) capPerArtist(list, *rules.maxPerArtist, *plan.data);
-    if (rules.artistGap) spaceArtists(list, *rules.artistGap, *plan.data);
-    if (rules.maxLengthMs) fitLength(list, *rules.maxLengthMs, *plan.data);
+    // The minutes take the songs in the gap's order, in the same pass, so
+    // that a song skipped for its length never brings two by one artist closer.
+    if (rules.artistGap) spaceArtists(list, *rules.artistGap, *plan.data, rules.maxLengthMs);
+    else if (rules.maxLengthMs) fitLength(list, *rules.maxLengthMs, *plan.data);
     if (plan.count > 0 && list.size() > static_cast<std::size_t>(plan.count)) {
         list.resize(static_cast<std::size_t>(plan.count));
     }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -58,8 +59,11 @@ std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan);
 void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data);
 // At least `gap` other songs between two by one artist: a song that would
 // break it moves to the first later place where it fits; songs that fit
-// nowhere leave the list.
-void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data);
+// nowhere leave the list. With `limitMs`, the minutes in the same pass: a
+// song that would overrun the time is skipped where it would stand and takes
+// no place, so the gap holds over the songs that stay.
+void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
+                  std::optional<std::int64_t> limitMs = std::nullopt);
 // Songs taken in order while their lengths fit in `limitMs`; one that would
 // overrun it is skipped, and a later, shorter one may still fit.
 void fitLength(std::vector<std::int64_t>& ids, std::int64_t limitMs, const SongData& data);
