@@ -11,6 +11,8 @@
 #include <iterator>
 #include <limits>
 #include <span>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "select/repeats.h"
@@ -132,8 +134,10 @@ public:
         for (std::size_t i = 0; i < picks.size(); ++i) {
             const double weight = scored ? picks[i].score : 1.0;
             if (!(weight > 0.0)) continue;
-            // 30 bits from two draws, never 0.
-            const double u = (static_cast<double>(rng.next()) * RandomSource::range + rng.next() + 0.5) /
+            // 30 bits from two draws, in this order, never 0.
+            const int high = rng.next();
+            const int low = rng.next();
+            const double u = (static_cast<double>(high) * RandomSource::range + low + 0.5) /
                              (static_cast<double>(RandomSource::range) * RandomSource::range);
             keys_.push_back({std::log(u) / weight, static_cast<std::uint32_t>(i), picks[i].id});
         }
@@ -199,14 +203,14 @@ private:
     std::vector<std::int64_t> ids_;
 };
 
-// The scores of the chosen songs, from the candidates they were chosen from.
+// The scores of the chosen songs, from the candidates they were chosen from
+// (the first record of an ID, should the table hold one twice).
 std::unordered_map<std::int64_t, double> scoresOf(const std::vector<std::int64_t>& ids, std::span<const pick> picks) {
+    const std::unordered_set<std::int64_t> chosen(ids.begin(), ids.end());
     std::unordered_map<std::int64_t, double> scores;
-    scores.reserve(ids.size());
-    for (const std::int64_t id : ids) scores.emplace(id, 0.0);
+    scores.reserve(chosen.size());
     for (const pick& p : picks) {
-        const auto it = scores.find(p.id);
-        if (it != scores.end() && it->second == 0.0) it->second = p.score;
+        if (chosen.count(p.id) != 0) scores.try_emplace(p.id, p.score);
     }
     return scores;
 }
