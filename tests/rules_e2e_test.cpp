@@ -198,6 +198,12 @@ TEST_P(RulesRuns, EveryListKeepsEveryRule) {
                         // Mode 0 ignores COUNT; the others hold it.
                         expectRulesKept(ids, c.options, mode == 0 ? 0 : c.count, what);
                         EXPECT_FALSE(ids.empty()) << what;
+                        if (mode == 1) {  // the same seed, the same list, rounds and all
+                            runInProcess({db, "year>0", sort, math, "1", std::to_string(c.count), norepeat,
+                                          (dir / "again.txt").string()},
+                                         2, dir.path(), c.options);
+                            EXPECT_EQ(slurp(dir / "again.txt"), file) << what;
+                        }
 
                         // The pool decides the length exactly where nothing is
                         // left to chance: --distinct draws, mode 2's ranks.
