@@ -102,7 +102,7 @@ row() {
 
 # The condition vantor printed for these arguments (the floor runs the same).
 condition_of() {
-  (cd "$work" && "$vantor" "$@") | sed -n 's/^\*\*\*\*\*\*\*\*\*\*\*\*\*\*SQL Query Out: //p'
+  (cd "$work" && "$vantor" "$@" 2>/dev/null) | sed -n 's/^\*\*\*\*\*\*\*\*\*\*\*\*\*\*SQL Query Out: //p'
 }
 
 # name | query | sort | math | mode | count | norepeat | window | floor columns | options

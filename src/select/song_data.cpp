@@ -17,14 +17,19 @@
 namespace vantor {
 
 void SongData::add(std::int64_t id, std::int64_t lengthMs, std::optional<std::string_view> artist) {
-    if (songs_.count(id) != 0) return;
-    SongInfo info;
+    const auto [song, added] = songs_.try_emplace(id);
+    if (!added) return;
+    SongInfo& info = song->second;
     info.lengthMs = std::max<std::int64_t>(lengthMs, 0);
     if (artist && !artist->empty()) {
-        const auto [it, added] = artists_.try_emplace(foldCase(*artist), static_cast<std::int32_t>(artists_.size()));
-        info.artist = it->second;
+        if (const auto known = spelled_.find(*artist); known != spelled_.end()) {
+            info.artist = known->second;
+        } else {
+            const auto [it, fresh] = artists_.try_emplace(foldCase(*artist), static_cast<std::int32_t>(artists_.size()));
+            info.artist = it->second;
+            spelled_.emplace(std::string(*artist), info.artist);
+        }
     }
-    songs_.emplace(id, info);
 }
 
 void SongData::addRow(std::int64_t id, const db::Statement& statement, int lengthColumn, int artistColumn) {

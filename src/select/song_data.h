@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,8 +44,16 @@ public:
     std::int64_t meanLength() const;
 
 private:
+    // Hashes text and views alike, so a name is looked up without a copy.
+    struct TextHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    using Names = std::unordered_map<std::string, std::int32_t, TextHash, std::equal_to<>>;
+
     std::unordered_map<std::int64_t, SongInfo> songs_;
-    std::unordered_map<std::string, std::int32_t> artists_;
+    Names artists_;  // folded name: its number
+    Names spelled_;  // name as stored: its number, so each spelling is folded once
 };
 
 // Reads the length and artist of these songs from the library by ID, on a
