@@ -5,7 +5,7 @@
 # table; fails on any difference but the documented collation cases.
 # Usage: compare-windows.sh [LINUX_BUILD] [WINDOWS_BUILD] (default build, build-win)
 #
-# Both run under one frozen clock (faketime, UTC): the random draws are
+# Both run under one frozen clock (faketime -f, which stops it; UTC): the random draws are
 # seeded by the time in seconds, and the age fields count from today.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -43,8 +43,8 @@ for side in linux windows; do
 done
 
 clock='2026-03-01 12:00:00'
-run_linux() { (cd "$work/linux/$1" && shift && TZ=UTC FAKETIME_DONT_FAKE_MONOTONIC=1 faketime "$clock" "$linux_build/vantor" "$@"); }
-run_windows() { (cd "$work/windows/$1" && shift && TZ=UTC FAKETIME_DONT_FAKE_MONOTONIC=1 faketime "$clock" "$wine64" "$windows_build/vantor.exe" "$@"); }
+run_linux() { (cd "$work/linux/$1" && shift && TZ=UTC FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$clock" "$linux_build/vantor" "$@"); }
+run_windows() { (cd "$work/windows/$1" && shift && TZ=UTC FAKETIME_DONT_FAKE_MONOTONIC=1 faketime -f "$clock" "$wine64" "$windows_build/vantor.exe" "$@"); }
 
 # Songs whose sort value holds what ICU and Windows order differently:
 # punctuation (hyphens and apostrophes among it), ß, Œ, full-width forms.
