@@ -5,9 +5,8 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
-#include <utility>
-
 #include <unordered_set>
+#include <utility>
 
 #include "db/library_file.h"
 #include "platform/paths.h"
