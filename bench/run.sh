@@ -102,16 +102,19 @@ row() {
 
 # The condition vantor printed for these arguments (the floor runs the same).
 condition_of() {
-  (cd "$work" && "$vantor" "$@") | sed -n 's/^\*\*\*\*\*\*\*\*\*\*\*\*\*\*SQL Query Out: //p'
+  (cd "$work" && "$vantor" "$@" 2>/dev/null) | sed -n 's/^\*\*\*\*\*\*\*\*\*\*\*\*\*\*SQL Query Out: //p'
 }
 
-# name | query | sort | math | mode | count | norepeat | window | floor columns
+# name | query | sort | math | mode | count | norepeat | window | floor columns | options
+# S7 is S2 with the options that need song data: its floor reads SongLength
+# and Artist too.
 scenarios=(
-  "S1|genre=rock|ORDER BY Artist|1|0|0|0|0|ID"
-  "S2|rating>=3|ORDER BY Year|if(playcounter>3,1,0.5)|1|50|1|0|ID,PlayCounter"
-  "S3|year>0||(rating*2+playcounter)/(lastplayedage+1)|2|100|0|0|ID,Rating,PlayCounter,LastTimePlayed"
-  "S4|year>0||anyfield contains love|2|100|0|0|ID,anyfield"
-  "S5|year>0|ORDER BY Artist|1|1|5000|0|0|ID"
+  "S1|genre=rock|ORDER BY Artist|1|0|0|0|0|ID|"
+  "S2|rating>=3|ORDER BY Year|if(playcounter>3,1,0.5)|1|50|1|0|ID,PlayCounter|"
+  "S3|year>0||(rating*2+playcounter)/(lastplayedage+1)|2|100|0|0|ID,Rating,PlayCounter,LastTimePlayed|"
+  "S4|year>0||anyfield contains love|2|100|0|0|ID,anyfield|"
+  "S5|year>0|ORDER BY Artist|1|1|5000|0|0|ID|"
+  "S7|rating>=3|ORDER BY Year|if(playcounter>3,1,0.5)|1|50|1|0|ID,PlayCounter,SongLength,Artist|--seed 1 --distinct --minutes 60 --artist-gap 3"
 )
 
 header
@@ -120,8 +123,9 @@ for n in $sizes; do
   db="$cache/library-$n.db"
   label=$(echo "$n" | sed -e :a -e 's/\B[0-9]\{3\}\>/,&/;ta')
   for s in "${scenarios[@]}"; do
-    IFS='|' read -r name query sort math mode count norepeat window columns <<<"$s"
-    args=("$db" "$query" "$sort" "$math" "$mode" "$count" "$norepeat" "$work/result.txt" "$window")
+    IFS='|' read -r name query sort math mode count norepeat window columns options <<<"$s"
+    read -r -a opts <<<"$options"
+    args=("${opts[@]}" "$db" "$query" "$sort" "$math" "$mode" "$count" "$norepeat" "$work/result.txt" "$window")
     cond=$(condition_of "${args[@]}")
     row "$name" "$label" -- "${args[@]}" -- library "$db" "$columns" "$cond"
   done

@@ -36,7 +36,9 @@ protected:
 
     Ids run(const std::string& filter, int count, bool removeRepeats = false, int window = 0) {
         out.str("");
-        return rotatePlaylists({filter, count, removeRepeats, window, dir}, out);
+        return rotatePlaylists({.queryFilter = filter, .songCount = count, .removeRepeats = removeRepeats,
+                                .window = window, .workDir = dir},
+                               out);
     }
     int errorCode(const std::string& filter, int count = 3) {
         try {

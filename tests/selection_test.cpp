@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
+#include <string>
 
 #include "db/library_file.h"
 #include "db_test_support.h"
@@ -137,4 +139,38 @@ TEST(Selection, BusySortQueryEndsTheRunInsteadOfLeavingDrawsUnsorted) {
         EXPECT_EQ(e.code(), 8505) << e.what();
         EXPECT_NE(std::string(e.what()).find("database is locked"), std::string::npos) << e.what();
     }
+}
+
+TEST(Selection, KeepsTheChosenSongsScoresWhenAsked) {
+    TempDir dir;
+    db::LibraryFile library(makeLibrary(dir.path(), demo::Layout::Current));
+    SelectionRequest request;
+    request.library = &library;
+    request.condition = "genre LIKE 'rock'";  // 12, 13, 16, 17
+    request.librarySize = 8;
+    request.columns = ColumnMap::fromColumnNames(demo::columnNames(demo::Layout::Current));
+    // The score is the ID over 100, so each one tells which song it came from.
+    request.score = [](const SongRow& row) { return std::stod(std::string(row.text(0).value_or("0"))) / 100; };
+    request.scoreCodes = {0};
+    for (const int mode : {0, 1, 2}) {
+        request.mode = mode;
+        request.songCount = 3;
+        MsvcRand plain(5);
+        const std::vector<std::int64_t> ids = runSelection(request, plain).ids;
+
+        request.keepScores = true;
+        MsvcRand again(5);
+        const SelectionOutcome outcome = runSelection(request, again);
+        request.keepScores = false;
+        EXPECT_EQ(outcome.ids, ids) << "mode " << mode;  // keeping the scores changes no choice
+        ASSERT_FALSE(outcome.ids.empty()) << "mode " << mode;
+        EXPECT_EQ(outcome.scores.size(), std::set<std::int64_t>(ids.begin(), ids.end()).size()) << "mode " << mode;
+        for (const std::int64_t id : outcome.ids) EXPECT_DOUBLE_EQ(outcome.scores.at(id), id / 100.0) << "mode " << mode;
+    }
+    // Unscored runs have no scores to keep.
+    request.score = nullptr;
+    request.scoreCodes.clear();
+    request.keepScores = true;
+    MsvcRand rng(5);
+    EXPECT_TRUE(runSelection(request, rng).scores.empty());
 }

@@ -46,6 +46,16 @@ struct Chosen {
     SongTable songs;
 };
 
+// The options that shape the list, as the selection and the rotation read them.
+SelectionRules rulesOf(const Options& options) {
+    SelectionRules rules;
+    rules.distinct = options.distinct;
+    if (options.minutes) rules.maxLengthMs = std::int64_t{*options.minutes} * 60000;
+    rules.maxPerArtist = options.maxPerArtist;
+    rules.artistGap = options.artistGap;
+    return rules;
+}
+
 Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& env, const Options& options) {
     RotationRequest request;
     request.queryFilter = query;
@@ -54,6 +64,8 @@ Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& e
     request.window = args.window;
     request.workDir = env.workDir;
     request.reasons = &env.err;
+    request.rules = rulesOf(options);
+    request.libraryPath = args.dbPath;
     Chosen chosen{{rotatePlaylists(request, env.out), {}}, {}};
     // The rotation reads no library unless an option needs the songs' data.
     if (needsSongData(options)) {
@@ -106,6 +118,8 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     request.window = args.window;
     request.librarySize = library.size;
     request.columns = library.columns;
+    request.rules = rulesOf(options);
+    request.keepScores = options.show;
     if (!mathIsOne) {
         request.score = [scorer](const SongRow& row) { return scorer->score(row); };
         request.scoreCodes = scorer->columnsRead();

@@ -22,7 +22,7 @@ std::string m3uText(std::span<const std::int64_t> ids, const SongTable& songs, s
     for (const std::int64_t id : ids) {
         const auto found = songs.find(id);
         if (found == songs.end()) continue;
-        const SongData& song = found->second;
+        const ChosenSong& song = found->second;
         const bool tell = told.insert(id).second;
         if (song.path.empty() || song.path.find_first_of("\r\n") != std::string::npos) {
             // An entry is two lines: a song without a one-line path has none.

@@ -68,8 +68,8 @@ std::optional<std::int64_t> lengthSeconds(const db::Statement& row, int col) {
     return row.isInteger(col) ? secondsOfLength(row.columnInt64(col)) : secondsOfLength(row.columnDouble(col));
 }
 
-SongData songOf(const db::Statement& row) {
-    SongData song;
+ChosenSong songOf(const db::Statement& row) {
+    ChosenSong song;
     song.artist = oneLine(row.text(1).value_or(""));
     song.title = oneLine(row.text(2).value_or(""));
     song.seconds = lengthSeconds(row, 3);
@@ -103,7 +103,7 @@ std::optional<std::string> hostPath(std::string_view stored, std::optional<std::
     return static_cast<char>('A' + *driveLetter) + std::string(stored);
 }
 
-std::string songName(const SongData& song, std::string_view dash) {
+std::string songName(const ChosenSong& song, std::string_view dash) {
     if (song.artist.empty()) return song.title;
     if (song.title.empty()) return song.artist;
     return song.artist + std::string(dash) + song.title;

@@ -19,7 +19,7 @@ namespace db {
 class LibraryFile;
 }
 
-struct SongData {
+struct ChosenSong {
     std::string artist;                  // "" when NULL or empty
     std::string title;
     std::optional<std::int64_t> seconds;  // none when the length is missing, 0 or below
@@ -27,7 +27,7 @@ struct SongData {
     bool driveUnknown = false;            // stored without its drive, and its media names none
 };
 
-using SongTable = std::unordered_map<std::int64_t, SongData>;
+using SongTable = std::unordered_map<std::int64_t, ChosenSong>;
 
 // Whether the options ask for the chosen songs' data.
 bool needsSongData(const Options& options);
@@ -53,6 +53,6 @@ std::optional<std::int64_t> secondsOfLength(double milliseconds);
 std::optional<std::string> hostPath(std::string_view stored, std::optional<std::int64_t> driveLetter);
 
 // "Artist<dash>Title", or the one of them that is there.
-std::string songName(const SongData& song, std::string_view dash);
+std::string songName(const ChosenSong& song, std::string_view dash);
 
 }  // namespace vantor

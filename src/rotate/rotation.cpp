@@ -5,12 +5,16 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
+#include "db/library_file.h"
 #include "platform/paths.h"
 #include "report/run_error.h"
 #include "support/files.h"
 #include "select/repeats.h"
+#include "select/rules.h"
+#include "select/song_data.h"
 #include "text/file_text.h"
 #include "text/toolkit.h"
 
@@ -79,6 +83,83 @@ std::vector<std::int64_t> dealInTurn(std::vector<std::vector<std::int64_t>> list
     return result;
 }
 
+// The same deal as dealInTurn, in batches, for runs with rules. With
+// --distinct an ID already dealt is skipped: the list whose turn it is gives
+// its next ID not dealt yet, and a list that has gone round once without one
+// gives up its turns; the deal is used up when every list has.
+class Dealer final : public SongSource {
+public:
+    Dealer(std::vector<std::vector<std::int64_t>> lists, bool distinct)
+        : lists_(std::move(lists)), cursor_(lists_.size(), 0), seen_(lists_.size(), 0), distinct_(distinct) {
+        usedUp_ = lists_.empty();
+    }
+    std::vector<std::int64_t> more(std::size_t n) override {
+        std::vector<std::int64_t> ids;
+        while (ids.size() < n && !usedUp_) {
+            const std::vector<std::int64_t>& list = lists_[k_];
+            if (!distinct_) {
+                ids.push_back(list[cursor_[k_]]);
+                advance(k_);
+            } else {
+                while (seen_[k_] < list.size()) {
+                    const std::int64_t id = list[cursor_[k_]];
+                    advance(k_);
+                    ++seen_[k_];
+                    if (seen_[k_] == list.size()) ++spent_;
+                    if (dealt_.insert(id).second) {
+                        ids.push_back(id);
+                        break;
+                    }
+                }
+                usedUp_ = spent_ == lists_.size();
+            }
+            if (++k_ == lists_.size()) k_ = 0;
+        }
+        return ids;
+    }
+    bool endless() const override { return !distinct_; }
+
+private:
+    void advance(std::size_t k) {
+        if (++cursor_[k] == lists_[k].size()) cursor_[k] = 0;
+    }
+
+    std::vector<std::vector<std::int64_t>> lists_;
+    std::vector<std::size_t> cursor_;
+    std::vector<std::size_t> seen_;  // how many of the list's entries were looked at (--distinct)
+    std::size_t spent_ = 0;         // lists that have gone round once (--distinct)
+    std::size_t k_ = 0;
+    bool distinct_;
+    std::unordered_set<std::int64_t> dealt_;
+};
+
+// A rotation with rules: the deal in rounds (select/rules.h), the songs'
+// data read from the library first when a rule needs it.
+std::vector<std::int64_t> dealWithRules(std::vector<std::vector<std::int64_t>> lists, const RotationRequest& request) {
+    std::erase_if(lists, [](const std::vector<std::int64_t>& list) { return list.empty(); });
+    const SelectionRules& rules = request.rules;
+    // COUNT 0 sets no count limit under --minutes; otherwise it asks for nothing.
+    if (request.songCount < 0 || (request.songCount == 0 && !rules.maxLengthMs) || lists.empty()) return {};
+    std::vector<std::int64_t> pool;
+    for (const auto& list : lists) pool.insert(pool.end(), list.begin(), list.end());
+    std::sort(pool.begin(), pool.end());
+    pool.erase(std::unique(pool.begin(), pool.end()), pool.end());
+    SongData data;
+    if (rules.needsSongData()) {
+        db::LibraryFile library(request.libraryPath);
+        lookUpSongData(library, pool, data);
+    }
+    FillPlan plan;
+    plan.rules = &rules;
+    plan.data = &data;
+    plan.count = request.songCount;
+    plan.poolSize = pool.size();
+    plan.removeRepeats = request.removeRepeats;
+    plan.window = request.window;
+    Dealer dealer(std::move(lists), rules.distinct);
+    return fillList(dealer, plan);
+}
+
 }  // namespace
 
 // Empty names are dropped; blanks stay, since the user may have typed them
@@ -110,6 +191,7 @@ std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::o
         lists.push_back(nsplit(text, ','));
     }
 
+    if (request.rules.any()) return dealWithRules(std::move(lists), request);
     std::vector<std::int64_t> result = dealInTurn(std::move(lists), request.songCount);
     if (request.removeRepeats) result.resize(static_cast<std::size_t>(removedupes(result, request.window)));
     return result;

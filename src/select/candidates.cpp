@@ -41,6 +41,16 @@ CandidateList::CandidateList(const SelectionRequest& request) : request_(request
     if (idColumn_ < 0) {
         throw RunError(stage::selectionPrepare + db::result::error, "the selection query has no ID column: " + sql_);
     }
+    if (request.rules.needsSongData()) {
+        // A column the library lacks is no reason to look the songs up again.
+        const auto fetched = [&](bool needed, int code, int& column) {
+            column = columns_.position(code);
+            return !needed || column >= 0 || request.columns.position(code) < 0;
+        };
+        readsSongData_ = fetched(request.rules.needsLength(), fieldcode::songLength, lengthColumn_) &&
+                         fetched(request.rules.needsArtist(), fieldcode::artist, artistColumn_);
+        if (request.librarySize > 0) songData_.reserve(static_cast<std::size_t>(request.librarySize));
+    }
     step();
 }
 
@@ -59,6 +69,7 @@ bool CandidateList::next(pick& candidate) {
     if (step_ != db::result::row) return false;
     candidate = {idOf(statement_, idColumn_), 0.0};
     if (request_.score) candidate.score = request_.score(row_);
+    if (readsSongData_) songData_.addRow(candidate.id, statement_, lengthColumn_, artistColumn_);
     handedOut_ = true;
     return true;
 }

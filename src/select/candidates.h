@@ -12,6 +12,7 @@
 #include "filter/field_catalogue.h"
 #include "select/picks.h"
 #include "select/request.h"
+#include "select/song_data.h"
 #include "select/statement_row.h"
 
 namespace vantor {
@@ -53,6 +54,12 @@ public:
     // closes: what a mode does with them needs no more rows.
     std::vector<pick> takeAll();
 
+    // The length and artist of every candidate read so far, when the
+    // request's rules need them and the query fetched them
+    // (readsSongData(); otherwise the caller looks them up by ID).
+    SongData& songData() { return songData_; }
+    bool readsSongData() const { return readsSongData_; }
+
 private:
     void step();
 
@@ -68,6 +75,9 @@ private:
     int idColumn_ = 0;
     int step_ = 0;          // the last step's result
     bool handedOut_ = false;  // the current row has been read: step before the next
+    SongData songData_;
+    bool readsSongData_ = false;
+    int lengthColumn_ = -1, artistColumn_ = -1;
 };
 
 }  // namespace vantor

@@ -17,14 +17,21 @@ std::string referenceSelectionSql(const SelectionRequest& request) {
 
 std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request) {
     const std::string reference = referenceSelectionSql(request);
-    // Without scoring the reference fetches ID alone already. A sort filter
-    // may say ORDER BY 1 (the test query refuses any higher position), which
-    // must keep naming the same column: ID has to come first in the table.
-    if (request.reference || !request.score || request.columns.position(fieldcode::id) != 0) return reference;
+    // Without scoring the reference fetches ID alone already, unless the
+    // rules need song data. A sort filter may say ORDER BY 1 (the test query
+    // refuses any higher position), which must keep naming the same column:
+    // ID has to come first in the table.
+    const bool songData = request.rules.needsSongData();
+    if (request.reference || (!request.score && !songData) || request.columns.position(fieldcode::id) != 0) {
+        return reference;
+    }
 
+    std::vector<int> codes = request.scoreCodes;
+    if (request.rules.needsLength()) codes.push_back(fieldcode::songLength);
+    if (request.rules.needsArtist()) codes.push_back(fieldcode::artist);
     std::string sql(selectionsql::narrowHead);
     std::vector<bool> fetched(fieldcode::maxColumnCode + 1, false);
-    for (const int code : request.scoreCodes) {
+    for (const int code : codes) {
         if (code <= fieldcode::id || code > fieldcode::maxColumnCode || request.columns.position(code) < 0) continue;
         if (fetched[static_cast<std::size_t>(code)]) continue;
         fetched[static_cast<std::size_t>(code)] = true;

@@ -9,6 +9,7 @@
 #include "select/candidates.h"
 #include "select/picks.h"
 #include "select/request.h"
+#include "select/selection.h"
 #include "support/random_source.h"
 
 namespace vantor {
@@ -25,9 +26,10 @@ enum class Mode {
 Mode modeOf(int number);
 
 // The IDs the request's mode chooses from the candidates, after the mode's
-// finishing steps (the sort query, repeat removal). `ways` computes the
-// scored choices (fastWays, or plainWays for the reference).
-std::vector<std::int64_t> selectByMode(CandidateList& candidates, const SelectionRequest& request, RandomSource& rng,
+// finishing steps (the sort query, repeat removal) and the request's rules
+// (select/rules.h), with their scores when the request keeps them. `ways`
+// computes the scored choices (fastWays, or plainWays for the reference).
+SelectionOutcome selectByMode(CandidateList& candidates, const SelectionRequest& request, RandomSource& rng,
                                        const PickWays& ways);
 
 }  // namespace vantor

@@ -3,7 +3,9 @@
 // the score. Nothing here runs; the stage's files read it.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,23 @@ namespace vantor {
 namespace db {
 class LibraryFile;
 }
+
+// The rules a run with options puts on the list (cli/options.h says what
+// each one means to the user). None given: the front end's run, untouched.
+struct SelectionRules {
+    bool distinct = false;                 // COUNT different songs wherever the pool allows
+    std::optional<std::int64_t> maxLengthMs;  // --minutes, in SongLength's milliseconds
+    std::optional<int> maxPerArtist;
+    std::optional<int> artistGap;
+
+    bool needsLength() const { return maxLengthMs.has_value(); }
+    bool needsArtist() const { return maxPerArtist.has_value() || artistGap.has_value(); }
+    bool needsSongData() const { return needsLength() || needsArtist(); }
+    // Whether a rule can take songs out of a list, so that further draws,
+    // ranks or deals may be needed to fill it.
+    bool dropsSongs() const { return needsSongData(); }
+    bool any() const { return distinct || needsSongData(); }
+};
 
 struct SelectionRequest {
     db::LibraryFile* library = nullptr;  // the run's, which outlives the selection
@@ -30,6 +49,9 @@ struct SelectionRequest {
     std::function<double(const SongRow&)> score;
     // The field codes `score` reads; only these columns are fetched.
     std::vector<int> scoreCodes;
+    SelectionRules rules;
+    // Keep the chosen songs' scores for the caller (a scored run only).
+    bool keepScores = false;
     // Take the plain ways throughout: every column fetched, a scan per
     // roulette draw, the whole candidate list sorted, the sort query matched
     // by LIKE. The fast ways must give the same IDs; this is their reference.

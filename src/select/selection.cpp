@@ -10,7 +10,7 @@ namespace vantor {
 
 SelectionOutcome runSelection(const SelectionRequest& request, RandomSource& rng) {
     CandidateList candidates(request);
-    return {selectByMode(candidates, request, rng, request.reference ? plainWays : fastWays), {}};
+    return selectByMode(candidates, request, rng, request.reference ? plainWays : fastWays);
 }
 
 }  // namespace vantor

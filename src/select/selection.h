@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "select/request.h"
@@ -17,11 +18,16 @@
 
 namespace vantor {
 
-// What the stage chose: the final ID list and, when the math filter scored
-// the run, each chosen song's score by ID.
+// What the selection chose: the final ID list and, when the math filter
+// scored the run and the request asked to keep them, each chosen song's
+// score (one per ID: mode 1 may choose a song twice).
 struct SelectionOutcome {
     std::vector<std::int64_t> ids;
     std::unordered_map<std::int64_t, double> scores;
+
+    // Callers that want the IDs alone (the tests of the front end's runs)
+    // take them as the list they always were.
+    operator std::vector<std::int64_t>() && { return std::move(ids); }
 };
 
 // The final ID list. Throws RunError with the selection and sort connections'

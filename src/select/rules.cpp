@@ -1,0 +1,158 @@
+// The rules as stages over a list, and the rounds that refill the list when
+// a rule took songs out of it. Each round runs every stage again over all
+// that was drawn, so the list is always what the stages make of the draws in
+// their order, and a further round only adds candidates at its end.
+#include "select/rules.h"
+
+#include <algorithm>
+#include <deque>
+#include <limits>
+#include <optional>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+#include "select/repeats.h"
+
+namespace vantor {
+
+void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data) {
+    std::unordered_map<std::int32_t, int> taken;
+    std::erase_if(ids, [&](std::int64_t id) {
+        const std::int32_t artist = data.of(id).artist;
+        return artist != kNoArtist && ++taken[artist] > n;
+    });
+}
+
+void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
+                  std::optional<std::int64_t> limitMs) {
+    std::int64_t total = 0;
+    // A song the time cannot hold is skipped where it would stand, and takes
+    // no place: the gap is counted over the songs that stay.
+    const auto fitsTime = [&](std::int64_t id) {
+        if (!limitMs) return true;
+        const std::int64_t length = data.of(id).lengthMs;
+        if (length > *limitMs - total) return false;
+        total += length;
+        return true;
+    };
+    std::vector<std::int64_t> out;
+    out.reserve(ids.size());
+    std::unordered_map<std::int32_t, std::size_t> lastPlace;  // where each artist last stands in `out`
+    const auto fits = [&](std::int32_t artist) {
+        if (artist == kNoArtist) return true;
+        const auto it = lastPlace.find(artist);
+        return it == lastPlace.end() || out.size() - it->second > static_cast<std::size_t>(gap);
+    };
+    const auto place = [&](std::int64_t id, std::int32_t artist) {
+        if (artist != kNoArtist) lastPlace[artist] = out.size();
+        out.push_back(id);
+    };
+    // Songs waiting for a place, per artist in their order; `heads` holds
+    // each artist's first waiting song by its place in the input, so the
+    // earliest waiting song that fits is found first.
+    std::unordered_map<std::int32_t, std::deque<std::pair<std::size_t, std::int64_t>>> waiting;
+    std::set<std::pair<std::size_t, std::int32_t>> heads;
+    std::size_t next = 0;
+    for (;;) {
+        bool placed = false;
+        for (auto it = heads.begin(); it != heads.end(); ++it) {
+            const std::int32_t artist = it->second;
+            if (!fits(artist)) continue;
+            auto& queue = waiting[artist];
+            const std::int64_t id = queue.front().second;
+            if (fitsTime(id)) place(id, artist);
+            queue.pop_front();
+            heads.erase(it);
+            if (!queue.empty()) heads.emplace(queue.front().first, artist);
+            placed = true;
+            break;
+        }
+        if (placed) continue;
+        if (next == ids.size()) break;
+        const std::int64_t id = ids[next];
+        const std::int32_t artist = data.of(id).artist;
+        if (fits(artist)) {
+            if (fitsTime(id)) place(id, artist);
+        } else {
+            auto& queue = waiting[artist];
+            if (queue.empty()) heads.emplace(next, artist);
+            queue.emplace_back(next, id);
+        }
+        ++next;
+    }
+    ids = std::move(out);  // songs still waiting fit nowhere and leave
+}
+
+void fitLength(std::vector<std::int64_t>& ids, std::int64_t limitMs, const SongData& data) {
+    std::int64_t total = 0;
+    std::erase_if(ids, [&](std::int64_t id) {
+        const std::int64_t length = data.of(id).lengthMs;
+        if (length > limitMs - total) return true;
+        total += length;
+        return false;
+    });
+}
+
+namespace {
+
+std::int64_t totalLength(const std::vector<std::int64_t>& ids, const SongData& data) {
+    std::int64_t total = 0;
+    for (const std::int64_t id : ids) total += data.of(id).lengthMs;
+    return total;
+}
+
+std::vector<std::int64_t> runStages(std::vector<std::int64_t> list, const FillPlan& plan) {
+    const SelectionRules& rules = *plan.rules;
+    if (plan.reorder && !list.empty()) plan.reorder(list);
+    // --distinct sources never repeat, so the flag and its window change nothing there.
+    if (plan.removeRepeats && !rules.distinct) list.resize(static_cast<std::size_t>(removedupes(list, plan.window)));
+    if (rules.maxPerArtist) capPerArtist(list, *rules.maxPerArtist, *plan.data);
+    // The minutes take the songs in the gap's order, in the same pass, so
+    // that a song skipped for its length never brings two by one artist closer.
+    if (rules.artistGap) spaceArtists(list, *rules.artistGap, *plan.data, rules.maxLengthMs);
+    else if (rules.maxLengthMs) fitLength(list, *rules.maxLengthMs, *plan.data);
+    if (plan.count > 0 && list.size() > static_cast<std::size_t>(plan.count)) {
+        list.resize(static_cast<std::size_t>(plan.count));
+    }
+    return list;
+}
+
+}  // namespace
+
+std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan) {
+    const SelectionRules& rules = *plan.rules;
+    const std::size_t count = plan.count > 0 ? static_cast<std::size_t>(plan.count) : 0;
+    if (!rules.dropsSongs()) return runStages(source.more(count), plan);
+
+    // With --minutes: how many songs of the pool's mean length fill the time.
+    std::size_t estimate = 0;
+    std::int64_t shortest = 0;
+    if (rules.maxLengthMs) {
+        const std::int64_t mean = plan.data->meanLength();
+        if (mean > 0) {
+            const auto songs = static_cast<std::uint64_t>(*rules.maxLengthMs / mean + 1);
+            estimate = static_cast<std::size_t>(std::min<std::uint64_t>(songs, plan.poolSize));
+        }
+        shortest = plan.data->shortestLength();
+    }
+    std::size_t budget = std::numeric_limits<std::size_t>::max();
+    if (rules.maxLengthMs) budget = 8 * std::max({count, estimate, std::size_t{1}});
+    else if (source.endless()) budget = 8 * std::max(count, std::size_t{1});
+
+    std::vector<std::int64_t> drawn = source.more(std::min(count > 0 ? count : std::max(estimate, std::size_t{1}), budget));
+    for (;;) {
+        std::vector<std::int64_t> list = runStages(drawn, plan);
+        bool full = count > 0 && list.size() >= count;
+        // Full time: no song of the pool with a length would fit any more.
+        if (!full && rules.maxLengthMs && shortest > 0) {
+            full = *rules.maxLengthMs - totalLength(list, *plan.data) < shortest;
+        }
+        if (full || source.usedUp() || drawn.empty() || drawn.size() >= budget) return list;
+        std::vector<std::int64_t> further = source.more(std::min(drawn.size(), budget - drawn.size()));
+        if (further.empty()) return list;
+        drawn.insert(drawn.end(), further.begin(), further.end());
+    }
+}
+
+}  // namespace vantor
