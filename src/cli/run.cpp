@@ -40,6 +40,9 @@ constexpr std::string_view condition = "**************SQL Query Out: ";
 constexpr std::string_view tokenCount = "toki: ";
 }  // namespace line
 
+// --show and --m3u read the chosen songs' tags after the selection.
+bool wantsSongOutputs(const Options& options) { return options.show || options.m3u.has_value(); }
+
 // What a run chose, and the chosen songs' data when an option asks for it.
 struct Chosen {
     SelectionOutcome selection;
@@ -68,7 +71,7 @@ Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& e
     request.libraryPath = args.dbPath;
     Chosen chosen{{rotatePlaylists(request, env.out), {}}, {}};
     // The rotation reads no library unless an option needs the songs' data.
-    if (needsSongData(options)) {
+    if (wantsSongOutputs(options)) {
         db::LibraryFile library(args.dbPath);
         chosen.songs = lookUpSongs(library, chosen.selection.ids);
     }
@@ -125,7 +128,7 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
         request.scoreCodes = scorer->columnsRead();
     }
     Chosen chosen{runSelection(request, env.rng), {}};
-    if (needsSongData(options)) chosen.songs = lookUpSongs(libraryFile, chosen.selection.ids);
+    if (wantsSongOutputs(options)) chosen.songs = lookUpSongs(libraryFile, chosen.selection.ids);
     return chosen;
 }
 
@@ -204,8 +207,8 @@ int run(int argc, const char* const* argv, RunEnvironment& caller, const Options
         const Chosen chosen =
             filters.rotation ? rotate(args, filters.query, env, options) : selectFromLibrary(args, filters, env, options);
         if (writeIds(chosen.selection.ids, args, env)) {
-            if (needsSongData(options)) writeSongOutputs(chosen, args, options, env);
-        } else if (needsSongData(options)) {
+            if (wantsSongOutputs(options)) writeSongOutputs(chosen, args, options, env);
+        } else if (wantsSongOutputs(options)) {
             // Standard output must end with "Can't write file", and a playlist
             // would stand for a list the result file does not hold.
             env.err << "vantor: no M3U file and no listing, as the result file was not written\n";

@@ -13,14 +13,11 @@
 #include "db/library_file.h"
 #include "db/statement.h"
 #include "report/run_error.h"
+#include "select/songs_by_id.h"
 #include "text/toolkit.h"
 
 namespace vantor {
 namespace {
-
-// IDs per query: a short statement text, and few enough statements for a
-// list of a million songs.
-constexpr std::size_t kChunk = 500;
 
 // Tags may hold line breaks and tabs, which would split an M3U entry or a
 // listing column: each control character becomes a blank.
@@ -84,8 +81,6 @@ ChosenSong songOf(const db::Statement& row) {
 
 }  // namespace
 
-bool needsSongData(const Options& options) { return options.show || options.m3u.has_value(); }
-
 std::optional<std::int64_t> secondsOfLength(std::int64_t milliseconds) {
     if (milliseconds <= 0) return std::nullopt;
     return milliseconds / 1000 + (milliseconds % 1000 >= 500 ? 1 : 0);
@@ -111,35 +106,12 @@ std::string songName(const ChosenSong& song, std::string_view dash) {
 
 SongTable lookUpSongs(db::LibraryFile& library, std::span<const std::int64_t> ids) {
     SongTable songs;
-    if (ids.empty()) return songs;
-    std::vector<std::int64_t> wanted(ids.begin(), ids.end());
-    std::sort(wanted.begin(), wanted.end());
-    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-
-    db::Connection connection;
-    if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(stage::selectionOpen + rc,
-                       "cannot open the library " + library.path() + ": " + connection.errorMessage());
-    }
-    const std::string select = lookupSelect(connection);
-    for (std::size_t from = 0; from < wanted.size(); from += kChunk) {
-        std::string sql = select;
-        const std::size_t to = std::min(wanted.size(), from + kChunk);
-        for (std::size_t i = from; i < to; ++i) sql += (i > from ? "," : "") + std::to_string(wanted[i]);
-        sql += ")";
-        db::Statement row;
-        if (const int rc = row.prepare(connection, sql); rc != db::result::ok) {
-            throw RunError(stage::selectionPrepare + rc,
-                           "cannot read the chosen songs: " + connection.errorMessage() + " in: " + select + "...)");
-        }
-        int rc = db::result::ok;
-        // A media listed twice would give its songs twice: the first row counts.
-        while ((rc = row.step()) == db::result::row) songs.emplace(row.columnInt64(0), songOf(row));
-        if (db::stepFailed(rc)) {
-            throw RunError(stage::selectionStep + rc,
-                           "cannot read the chosen songs: " + connection.errorMessage() + " in: " + select + "...)");
-        }
-    }
+    readSongsById(library, ids,
+                  {.what = "the chosen songs",
+                   .head = lookupSelect,
+                   .onStatement = {},
+                   // A media listed twice would give its songs twice: the first row counts.
+                   .onRow = [&](const db::Statement& row) { songs.emplace(row.columnInt64(0), songOf(row)); }});
     return songs;
 }
 

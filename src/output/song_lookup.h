@@ -11,7 +11,6 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "cli/options.h"
 
 namespace vantor {
 
@@ -19,6 +18,7 @@ namespace db {
 class LibraryFile;
 }
 
+// A chosen song as --show lists it and the M3U plays it.
 struct ChosenSong {
     std::string artist;                  // "" when NULL or empty
     std::string title;
@@ -28,9 +28,6 @@ struct ChosenSong {
 };
 
 using SongTable = std::unordered_map<std::int64_t, ChosenSong>;
-
-// Whether the options ask for the chosen songs' data.
-bool needsSongData(const Options& options);
 
 // The songs of `ids` that are in the library, one query per chunk of IDs.
 // Opening, preparing and reading fail as the selection query does: RunError

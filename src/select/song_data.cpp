@@ -3,7 +3,6 @@
 #include "select/song_data.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 
 #include "db/connection.h"
@@ -11,6 +10,7 @@
 #include "db/statement.h"
 #include "filter/field_catalogue.h"
 #include "report/run_error.h"
+#include "select/songs_by_id.h"
 #include "select/statement_row.h"
 #include "text/case_fold.h"
 
@@ -68,47 +68,27 @@ void lookUpSongData(db::LibraryFile& library, const std::vector<std::int64_t>& i
     for (const std::int64_t id : ids) {
         if (!data.has(id)) wanted.push_back(id);
     }
-    if (wanted.empty()) return;
-    std::sort(wanted.begin(), wanted.end());
-    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-
-    db::Connection connection;
-    if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(stage::selectionOpen + rc,
-                       "cannot open the library " + library.path() + " for song data: " + connection.errorMessage());
-    }
-    // Every column, so a table without SongLength or Artist reads as songs
-    // without them instead of failing; the rows are few, by key.
-    constexpr std::size_t kPerQuery = 500;
-    for (std::size_t from = 0; from < wanted.size(); from += kPerQuery) {
-        std::string sql = "SELECT * FROM songs WHERE ID IN (";
-        char digits[24];
-        for (std::size_t i = from; i < std::min(wanted.size(), from + kPerQuery); ++i) {
-            if (i > from) sql += ',';
-            sql.append(digits, std::to_chars(digits, digits + sizeof digits, wanted[i]).ptr);
-        }
-        sql += ')';
-        db::Statement statement;
-        if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
-            throw RunError(stage::selectionPrepare + rc,
-                           "the song data could not be read: " + connection.errorMessage() + " in: " + sql);
-        }
-        const ColumnMap columns = ColumnMap::fromColumnNames(db::columnNames(statement));
-        const int idColumn = columns.position(fieldcode::id);
-        if (idColumn < 0) {
-            throw RunError(stage::selectionPrepare + db::result::error, "the songs table has no ID column: " + sql);
-        }
-        const int lengthColumn = columns.position(fieldcode::songLength);
-        const int artistColumn = columns.position(fieldcode::artist);
-        int step = db::result::row;
-        while ((step = statement.step()) == db::result::row) {
-            data.addRow(idOf(statement, idColumn), statement, lengthColumn, artistColumn);
-        }
-        if (db::stepFailed(step)) {
-            throw RunError(stage::selectionStep + step,
-                           "the song data could not be read: " + connection.errorMessage() + " in: " + sql);
-        }
-    }
+    int idColumn = -1, lengthColumn = -1, artistColumn = -1;
+    readSongsById(library, wanted,
+                  {.what = "the song data",
+                   // Every column, so a table without SongLength or Artist reads as
+                   // songs without them instead of failing; the rows are few, by key.
+                   .head = [](db::Connection&) { return std::string("SELECT * FROM songs WHERE ID IN ("); },
+                   .onStatement =
+                       [&](const db::Statement& statement) {
+                           const ColumnMap columns = ColumnMap::fromColumnNames(db::columnNames(statement));
+                           idColumn = columns.position(fieldcode::id);
+                           if (idColumn < 0) {
+                               throw RunError(stage::selectionPrepare + db::result::error,
+                                              "the songs table has no ID column");
+                           }
+                           lengthColumn = columns.position(fieldcode::songLength);
+                           artistColumn = columns.position(fieldcode::artist);
+                       },
+                   .onRow =
+                       [&](const db::Statement& statement) {
+                           data.addRow(idOf(statement, idColumn), statement, lengthColumn, artistColumn);
+                       }});
 }
 
 }  // namespace vantor
