@@ -68,13 +68,12 @@ Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& e
     request.workDir = env.workDir;
     request.reasons = &env.err;
     request.rules = rulesOf(options);
-    request.libraryPath = args.dbPath;
+    // Opened only when an option needs the songs' data; the rules and the
+    // outputs share it, so a hot journal is recovered once.
+    db::LibraryFile library(args.dbPath);
+    request.library = &library;
     Chosen chosen{{rotatePlaylists(request, env.out), {}}, {}};
-    // The rotation reads no library unless an option needs the songs' data.
-    if (wantsSongOutputs(options)) {
-        db::LibraryFile library(args.dbPath);
-        chosen.songs = lookUpSongs(library, chosen.selection.ids);
-    }
+    if (wantsSongOutputs(options)) chosen.songs = lookUpSongs(library, chosen.selection.ids);
     return chosen;
 }
 

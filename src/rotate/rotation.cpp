@@ -146,8 +146,7 @@ std::vector<std::int64_t> dealWithRules(std::vector<std::vector<std::int64_t>> l
     pool.erase(std::unique(pool.begin(), pool.end()), pool.end());
     SongData data;
     if (rules.needsSongData()) {
-        db::LibraryFile library(request.libraryPath);
-        lookUpSongData(library, pool, data);
+        lookUpSongData(*request.library, pool, data);
     }
     FillPlan plan;
     plan.rules = &rules;

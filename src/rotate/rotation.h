@@ -25,7 +25,7 @@ struct RotationRequest {
     std::filesystem::path workDir;  // where "vantor.ini" and relative list paths are looked up
     std::ostream* reasons = nullptr;  // standard error: why a file could not be read (none: not said)
     SelectionRules rules;           // a run with options: the rules over the dealt list
-    std::string libraryPath;        // read by ID only when a rule needs song data
+    db::LibraryFile* library = nullptr;  // the run's; read by ID only when a rule needs song data
 };
 
 // The names in the filter: the text after the last "rotate(" up to the first
