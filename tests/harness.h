@@ -30,6 +30,13 @@ inline constexpr bool kOnWindows = true;
 inline constexpr bool kOnWindows = false;
 #endif
 
+// AddressSanitizer's shadow memory does not fit under an address-space limit.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kUnderAsan = true;
+#else
+inline constexpr bool kUnderAsan = false;
+#endif
+
 // Why a test cannot hold on Windows; each is its skip message there.
 namespace windows {
 inline constexpr const char* kCommandLineLimit = "Windows: command lines are limited to 32,767 characters";

@@ -18,12 +18,6 @@ using namespace vantor::testing;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kUnderAsan = true;  // its shadow memory does not fit under an address-space limit
-#else
-constexpr bool kUnderAsan = false;
-#endif
-
 const std::string kNoSuchPlaylist = "ERROR: A VNT playlist name you entered doesn't exist.";
 
 struct Outcome {

@@ -36,9 +36,13 @@ protected:
 
     Ids run(const std::string& filter, int count, bool removeRepeats = false, int window = 0) {
         out.str("");
-        return rotatePlaylists({.queryFilter = filter, .songCount = count, .removeRepeats = removeRepeats,
-                                .window = window, .workDir = dir},
-                               out);
+        RotationRequest request;
+        request.queryFilter = filter;
+        request.songCount = count;
+        request.removeRepeats = removeRepeats;
+        request.window = window;
+        request.workDir = dir;
+        return rotatePlaylists(request, out);
     }
     int errorCode(const std::string& filter, int count = 3) {
         try {
