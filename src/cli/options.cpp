@@ -40,6 +40,8 @@ constexpr Option kOptions[] = {
      [](Options& o, std::int64_t n, const std::string&) { o.artistGap = static_cast<int>(n); }},
     {"--m3u", Takes::text, 0, 0, [](Options& o, std::int64_t, const std::string& t) { o.m3u = t; }},
     {"--show", Takes::nothing, 0, 0, [](Options& o, std::int64_t, const std::string&) { o.show = true; }},
+    {"--threads", Takes::number, 1, 64,
+     [](Options& o, std::int64_t n, const std::string&) { o.threads = static_cast<int>(n); }},
 };
 
 // Commands of their own, which take no options.
@@ -150,6 +152,7 @@ const char* const kOptionsUsage =
     "  --max-per-artist N  at most N songs by one artist\n"
     "  --artist-gap N      at least N other songs between two songs by one artist\n"
     "  --m3u FILE          also write the list as an M3U playlist\n"
-    "  --show              list the chosen songs on standard output\n";
+    "  --show              list the chosen songs on standard output\n"
+    "  --threads N         read the library in N parts at once (1 to 64; 1: in one); the list is the same\n";
 
 }  // namespace vantor

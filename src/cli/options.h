@@ -19,8 +19,10 @@ struct Options {
     std::optional<int> artistGap;       // --artist-gap N: other songs between two by one artist
     std::optional<std::string> m3u;     // --m3u FILE: the list as an extended M3U playlist too
     bool show = false;                  // --show: the chosen songs on standard output
+    std::optional<int> threads;         // --threads N: parts of the library read at once (1: one)
 
-    // Whether any option was given: such a run tells its seed on standard error.
+    // Whether any option that shapes the list was given: such a run tells
+    // its seed on standard error. --threads changes how fast, never what.
     bool any() const;
 };
 

@@ -122,8 +122,13 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     request.columns = library.columns;
     request.rules = rulesOf(options);
     request.keepScores = options.show;
+    request.threads = options.threads.value_or(0);
     if (!mathIsOne) {
         request.score = [scorer](const SongRow& row) { return scorer->score(row); };
+        request.newScore = [tokens]() -> std::function<double(const SongRow&)> {
+            auto own = std::make_shared<MathFilter>(tokens);
+            return [own](const SongRow& row) { return own->score(row); };
+        };
         request.scoreCodes = scorer->columnsRead();
     }
     Chosen chosen{runSelection(request, env.rng), {}};

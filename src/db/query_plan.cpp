@@ -29,4 +29,15 @@ std::optional<std::vector<std::string>> queryPlan(Connection& db, const std::str
     return lines;
 }
 
+std::optional<std::vector<std::string>> opcodes(Connection& db, const std::string& sql) {
+    Statement statement;
+    if (statement.prepare(db, "EXPLAIN " + sql) != SQLITE_OK) return std::nullopt;
+    // Columns: addr, opcode, p1, p2, p3, p4, p5, comment.
+    std::vector<std::string> names;
+    int rc;
+    while ((rc = statement.step()) == SQLITE_ROW) names.emplace_back(statement.text(1).value_or(""));
+    if (rc != SQLITE_DONE) return std::nullopt;
+    return names;
+}
+
 }  // namespace vantor::db

@@ -15,4 +15,8 @@ class Connection;
 // "USE TEMP B-TREE FOR ORDER BY"); nullopt when SQLite refuses the statement.
 std::optional<std::vector<std::string>> queryPlan(Connection& db, const std::string& sql);
 
+// The statement's bytecode, one opcode name per instruction ("Rewind",
+// "Column", "Next"...); nullopt when SQLite refuses the statement.
+std::optional<std::vector<std::string>> opcodes(Connection& db, const std::string& sql);
+
 }  // namespace vantor::db

@@ -66,6 +66,21 @@ std::optional<std::string_view> Statement::text(int col) const {
     return std::string_view(chars, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)));
 }
 
+int Statement::bindInt64(int index, std::int64_t value) {
+    return stmt_ != nullptr ? sqlite3_bind_int64(stmt_, index, value) : SQLITE_MISUSE;
+}
+
+int Statement::bindDouble(int index, double value) {
+    return stmt_ != nullptr ? sqlite3_bind_double(stmt_, index, value) : SQLITE_MISUSE;
+}
+
+void Statement::reset() {
+    if (stmt_ != nullptr) sqlite3_reset(stmt_);
+    delivered_ = false;
+}
+
+int Statement::valueType(int col) const { return sqlite3_column_type(stmt_, col); }
+
 int Statement::columnInt(int col) const { return sqlite3_column_int(stmt_, col); }
 
 std::int64_t Statement::columnInt64(int col) const { return sqlite3_column_int64(stmt_, col); }

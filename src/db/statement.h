@@ -32,10 +32,19 @@ public:
     // recovered copy and the statement runs again there, once.
     int step();
 
+    // Binds a whole number to the parameter `index` (from 1); the SQLite result code.
+    int bindInt64(int index, std::int64_t value);
+    int bindDouble(int index, double value);
+
+    // Back to before the first step, the bindings kept.
+    void reset();
+
     // The column's text, valid until the next step; nullopt for NULL.
     std::optional<std::string_view> text(int col) const;
     int columnInt(int col) const;
     std::int64_t columnInt64(int col) const;
+    // The column value's type (valuetype::integer, ...).
+    int valueType(int col) const;
     // Whether the column's value is an integer.
     bool isInteger(int col) const;
     double columnDouble(int col) const;
@@ -60,6 +69,11 @@ private:
 namespace result {
 inline constexpr int ok = 0, error = 1, interrupt = 9, row = 100, done = 101;
 }  // namespace result
+
+// SQLite's value types, as valueType() gives them.
+namespace valuetype {
+inline constexpr int integer = 1, real = 2, text = 3, blob = 4, null = 5;
+}  // namespace valuetype
 
 // A step failed: anything but OK, ROW and DONE.
 inline bool stepFailed(int code) { return code != result::ok && code != result::row && code != result::done; }

@@ -8,19 +8,13 @@
 #include "db/library_file.h"
 #include "report/run_error.h"
 #include "select/columns.h"
+#include "select/range_scan.h"
 
 namespace vantor {
 namespace {
 
-// The code a failed step of the selection query ends the run with. A LIKE
-// pattern over SQLite's limit can only come from a search word the user
-// typed: the query filter's, unless the sort filter alone is long enough to
-// hold one (it is appended to the same statement).
-int selectionStepCode(const db::Connection& connection, int step, const SelectionRequest& request) {
-    if (!db::likePatternTooLong(connection, step)) return stage::selectionStep + step;
-    const auto limit = static_cast<std::size_t>(std::max(db::likePatternLimit(connection), 0));
-    return request.sortFilter.size() > limit ? code::sortFilter : code::queryFilter;
-}
+// Whether the mode reads every candidate: only then can the rows be read ahead, in parts.
+bool readsEveryRow(const SelectionRequest& request) { return request.mode >= 0 && request.mode <= 2; }
 
 }  // namespace
 
@@ -51,7 +45,17 @@ CandidateList::CandidateList(const SelectionRequest& request) : request_(request
                          fetched(request.rules.needsArtist(), fieldcode::artist, artistColumn_);
         if (request.librarySize > 0) songData_.reserve(static_cast<std::size_t>(request.librarySize));
     }
+    const int parts = request.reference || !readsEveryRow(request) ? 1 : scanParts(request.threads, request.librarySize);
+    std::optional<SplitScan> split;
+    if (parts > 1) split.emplace(request, connection_, sql_, parts);
     step();
+    if (split && split->mayRun() && step_ == db::result::row) {
+        const CandidateColumns at{idColumn_, lengthColumn_, artistColumn_, readsSongData_};
+        if (auto rows = split->run(idOf(statement_, idColumn_), columns_, db::columnNames(statement_), at)) {
+            for (const SongFacts& song : rows->songs) songData_.add(song.id, song.lengthMs, song.artist);
+            scanned_ = std::move(rows->picks);
+        }
+    }
 }
 
 void CandidateList::step() {
@@ -62,6 +66,11 @@ void CandidateList::step() {
 }
 
 bool CandidateList::next(pick& candidate) {
+    if (scanned_) {
+        if (nextScanned_ == scanned_->size()) return false;
+        candidate = (*scanned_)[nextScanned_++];
+        return true;
+    }
     // Stepping waits for the next call, so a row is scored, and then drawn
     // for, before the query moves on.
     if (handedOut_) step();
@@ -75,6 +84,14 @@ bool CandidateList::next(pick& candidate) {
 }
 
 std::vector<pick> CandidateList::takeAll() {
+    if (scanned_) {
+        std::vector<pick> picks = std::move(*scanned_);
+        picks.erase(picks.begin(), picks.begin() + static_cast<std::ptrdiff_t>(nextScanned_));
+        scanned_.reset();
+        statement_ = db::Statement();
+        connection_ = db::Connection();
+        return picks;
+    }
     std::vector<pick> picks;
     // The count was taken just before: one allocation of the right size, not
     // a doubling that briefly holds twice the records.

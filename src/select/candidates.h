@@ -4,6 +4,7 @@
 // the modes' (select/modes.h).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,10 @@ private:
     SongData songData_;
     bool readsSongData_ = false;
     int lengthColumn_ = -1, artistColumn_ = -1;
+    // Every row, when the walk was read ahead in parts; next() then hands
+    // them out in order and the statement only keeps the read open.
+    std::optional<std::vector<pick>> scanned_;
+    std::size_t nextScanned_ = 0;
 };
 
 }  // namespace vantor

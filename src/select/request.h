@@ -47,6 +47,9 @@ struct SelectionRequest {
     ColumnMap columns = ColumnMap::classic();
     // The row's score; empty when the math filter is "1" (no scoring).
     std::function<double(const SongRow&)> score;
+    // A score of its own for another thread, computing what `score` does
+    // (a math filter keeps state between rows). Empty: the scan is not split.
+    std::function<std::function<double(const SongRow&)>()> newScore;
     // The field codes `score` reads; only these columns are fetched.
     std::vector<int> scoreCodes;
     SelectionRules rules;
@@ -56,6 +59,10 @@ struct SelectionRequest {
     // roulette draw, the whole candidate list sorted, the sort query matched
     // by LIKE. The fast ways must give the same IDs; this is their reference.
     bool reference = false;
+    // How many parts the selection query's walk may be split into, each read
+    // on a thread of its own (select/range_scan.h): 1 reads it whole, 0 lets
+    // the cores and the library's size decide.
+    int threads = 1;
 };
 
 }  // namespace vantor

@@ -1,0 +1,110 @@
+// The selection query read on several connections at once. When SQLite walks
+// the songs table in ID order, the rows of consecutive ID ranges, read one
+// after the other, are exactly the rows of the whole walk: each range is read
+// on a connection and a thread of its own, and the ranges are joined in
+// order, so the candidate list is the one a single connection reads, row for
+// row and score for score.
+//
+// All parts read one state of the library. A separate connection notes the
+// library's version before the selection query's first step and again once
+// every part has begun its read; the parts are used only when no commit
+// landed in between. In a rollback-journal library the selection query's own
+// read keeps writers from committing meanwhile; a part that cannot begin (a
+// writer waits to commit) gives its range back to the selection connection,
+// which reads it itself.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "filter/field_catalogue.h"
+#include "select/picks.h"
+#include "select/request.h"
+
+namespace vantor {
+
+// A candidate's song data as its row gave it, kept until the parts are joined.
+struct SongFacts {
+    std::int64_t id = 0;
+    std::int64_t lengthMs = 0;
+    std::optional<std::string> artist;
+};
+
+// Where a candidate's fields stand in the selection query's rows.
+struct CandidateColumns {
+    int id = 0;
+    int length = -1;  // -1: not fetched
+    int artist = -1;
+    bool songData = false;  // each row's song data is kept
+};
+
+// Every row of the selection query, read in parts and joined in query order.
+struct ScannedRows {
+    std::vector<pick> picks;
+    std::vector<SongFacts> songs;  // when CandidateColumns::songData
+};
+
+// The code a failed step of the selection query ends the run with. A LIKE
+// pattern over SQLite's limit can only come from a search word the user
+// typed: the query filter's, unless the sort filter alone is long enough to
+// hold one (it is appended to the same statement).
+int selectionStepCode(const db::Connection& connection, int step, const SelectionRequest& request);
+
+// How many parts a scan is split into: `threads` when given (above 0), else
+// one per core, at most 8, and fewer where a part would hold under 25,000
+// of the library's `songs` (starting threads and connections would cost
+// more than the part saves).
+int scanParts(int threads, int songs);
+
+// The order a splittable walk returns its rows in: the table's own (by ID),
+// or that of an index whose first column holds numbers, walked upwards.
+struct WalkOrder {
+    std::string index;   // "" for the table's own order
+    std::string column;  // the key the parts are split on: ID, or the index's first column
+};
+
+// How the selection query `sql` walks the table, when it is a walk that may
+// be split into ranges of its key: the whole query walks the table in ID
+// order, or one index upwards over a range of its first column, and nothing
+// else (no sort, no LIMIT or OFFSET, no aggregate, no other table); and each
+// range of the key is read by SQLite along that same order. Nothing otherwise.
+std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::string& sql);
+
+// The selection query restricted to a range of the walk's key: from ?1
+// (included) when `lower`, below ?2 when `upper`.
+std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower, bool upper);
+
+class SplitScan {
+public:
+    // Before the selection query's first step on `main`: whether `sql` may
+    // be split into `parts`, and the library's version as a connection of its
+    // own sees it.
+    SplitScan(const SelectionRequest& request, db::Connection& main, const std::string& sql, int parts);
+
+    bool mayRun() const { return walk_.has_value(); }
+
+    // After the first step, which gave the row of ID `firstId` and keeps the
+    // selection connection's read open: every row of the query, read in
+    // parts. Nothing when the parts cannot be shown to read the state that
+    // first step read; the caller then steps on alone. Throws the RunError a
+    // single connection would have met first.
+    // `names` are the selection query's column names, which every part's
+    // query must report alike.
+    std::optional<ScannedRows> run(std::int64_t firstId, const ColumnMap& columns, const std::vector<std::string>& names,
+                                   const CandidateColumns& at);
+
+private:
+    const SelectionRequest& request_;
+    db::Connection& main_;
+    const std::string& sql_;
+    int parts_;
+    std::optional<WalkOrder> walk_;
+    db::Connection probe_;
+    std::optional<std::int64_t> version_;
+};
+
+}  // namespace vantor
