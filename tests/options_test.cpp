@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "demolib/demolib.h"
 #include "e2e_library.h"
 #include "harness.h"
 
@@ -49,6 +50,12 @@ TEST(Options, ReadOffTheFrontUpToTheFirstArgument) {
     EXPECT_TRUE(all.options.show);
     EXPECT_TRUE(all.options.any());
 
+    // --threads changes how fast a list comes, not which: such a run is the front end's.
+    const ParsedOptions threads = parseOptions(withProgram(then({"--threads", "3"})));
+    ASSERT_EQ(threads.error, "");
+    EXPECT_EQ(threads.options.threads, 3);
+    EXPECT_FALSE(threads.options.any());
+
     // A lone "--" ends the options, so a library whose name starts with "--" can follow.
     const ParsedOptions dashes = parseOptions(withProgram({"--show", "--", "--odd.db", "q"}));
     EXPECT_EQ(dashes.error, "");
@@ -73,6 +80,8 @@ TEST(Options, BadOnesSayWhatIsWrong) {
         {{"--artist-gap", "-1"}, "--artist-gap: -1 is not between 0 and 2147483647"},
         {{"--max-per-artist", "0"}, "--max-per-artist: 0 is not between 1 and 2147483647"},
         {{"--seed", "4294967296"}, "--seed: 4294967296 is not between 0 and 4294967295"},
+        {{"--threads", "0"}, "--threads: 0 is not between 1 and 64"},
+        {{"--threads", "65"}, "--threads: 65 is not between 1 and 64"},
         {{"--seed", "99999999999999999999999"}, "--seed: 99999999999999999999999 is not between 0 and 4294967295"},
         {{"--m3u", ""}, "--m3u needs a file name"},
         {{"--show", "--show"}, "--show is given twice"},
@@ -162,4 +171,44 @@ TEST(Options, SeedStandsInForTheClock) {
     EXPECT_EQ(slurp(out), withSeed) << "--seed 99 and a clock at 99 drew differently";
     runInProcess(eight, 5000, dir.path(), seeded);
     EXPECT_EQ(slurp(out), withSeed) << "the clock still counted";
+}
+
+// The library read in parts gives the list, the stdout lines and the song
+// outputs of the library read whole, with and without the options' rules.
+TEST(Options, ThreadsChangeHowFastNeverWhat) {
+    TempDir dir;
+    const std::string lib = (dir / "library.db").string();
+    demo::GenerateOptions generate;
+    generate.songs = 3000;
+    demo::generateLibrary(lib, generate);
+    const std::string out = (dir / "out.txt").string();
+    struct Case {
+        std::vector<std::string> eight;
+        Options options;
+    };
+    Options rules;
+    rules.seed = 7;
+    rules.distinct = true;
+    rules.minutes = 90;
+    rules.artistGap = 2;
+    Options shown;
+    shown.show = true;
+    const Case cases[] = {
+        {{lib, "year>0", "", "(rating*2+playcounter)/(lastplayedage+1)", "0", "0", "0", out}, {}},
+        {{lib, "genre like rock", "", "if(playcounter>3,1,0.5)", "1", "200", "1", out, "20"}, {}},
+        {{lib, "year>0", "", "anyfield contains love", "2", "100", "0", out}, shown},
+        {{lib, "rating>=0", "", "rating", "1", "50", "0", out}, rules},
+        {{lib, "year>0", "", "playcounter(", "2", "10", "0", out}, {}},  // every part meets the same error
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.eight));
+        const ProcessResult whole = runInProcess(c.eight, 1234, dir.path(), c.options);
+        const std::string wholeList = slurp(out);
+        Options inParts = c.options;
+        inParts.threads = 4;
+        const ProcessResult parts = runInProcess(c.eight, 1234, dir.path(), inParts);
+        EXPECT_EQ(slurp(out), wholeList);
+        EXPECT_EQ(parts.out, whole.out);
+        EXPECT_EQ(parts.err, whole.err);
+    }
 }
