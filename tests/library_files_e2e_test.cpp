@@ -183,6 +183,32 @@ TEST(LockedLibrary, HotJournalIsRecoveredOnAPrivateCopyOnly) {
 
 // Without a copy the run cannot read: it ends with the code of the step that
 // met the journal, and leaves everything as it was.
+// Read in parts, a library with a hot journal is read from its one recovered
+// copy by every part: the list of the library before the crash.
+TEST(LockedLibrary, HotJournalLibraryIsReadInPartsFromTheCopy) {
+    TempDir dir;
+    const std::string lib = library(dir, "host.db", Layout::Current);
+    const fs::path result = dir / "result.txt";
+    const auto list = [&](const std::string& threads, const std::string& query) {
+        fs::remove(result);
+        const ProcessResult p =
+            runBinary({"--threads", threads, lib, query, "", "playcounter+1", "2", "5", "0", result.string()}, dir.path());
+        EXPECT_EQ(p.status, 0);
+        return fs::exists(result) ? slurp(result) : "<none>";
+    };
+    const std::string byYear = list("1", "year>0"), byGenre = list("1", "genre like rock");
+    ASSERT_FALSE(byYear.starts_with("Database")) << byYear;
+    crashHost(lib);
+    const std::string before = slurp(lib), journal = slurp(lib + "-journal");
+    for (const char* threads : {"1", "4"}) {
+        SCOPED_TRACE(threads);
+        EXPECT_EQ(list(threads, "year>0"), byYear);
+        EXPECT_EQ(list(threads, "genre like rock"), byGenre);
+    }
+    EXPECT_EQ(slurp(lib), before);
+    EXPECT_EQ(slurp(lib + "-journal"), journal);
+}
+
 TEST(LockedLibrary, HotJournalWithNowhereToCopyEndsTheRun) {
     TempDir dir;
     const std::string lib = library(dir, "crashed.db", Layout::Current);

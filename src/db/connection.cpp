@@ -121,7 +121,8 @@ int Connection::openWith(const std::string& name, int flags, const char* vfs) {
     refusal_ = whyNotALibraryFile(path_);
     if (!refusal_.empty()) return SQLITE_CANTOPEN;
     configureSqliteOnce();
-    // The run has one thread: a connection needs no mutex of its own.
+    // A connection is only ever used by one thread at a time (the parts of a
+    // split scan each have their own): it needs no mutex of its own.
     const int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, vfs);
     if (rc == SQLITE_OK) {
         installCollationHandler(db_);
