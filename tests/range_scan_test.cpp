@@ -43,7 +43,7 @@ void exec(sqlite3* db, const std::string& sql) {
 
 }  // namespace
 
-TEST(RangeScan, OnlyWalksInKeyOrderAreSplit) {
+TEST(RangeScan, OnlyWalksInKeyOrderAndSortsItCanFollowAreSplit) {
     TempDir dir;
     const std::string path = generated(dir, 200);
     db::Connection connection;
@@ -51,33 +51,43 @@ TEST(RangeScan, OnlyWalksInKeyOrderAreSplit) {
 
     struct Case {
         const char* condition;
+        const char* sort;
         const char* index;  // the walk split: "" the table's own order, nullptr none
         const char* column;
+        std::size_t terms;  // the sort terms the parts are merged by
     };
     const Case cases[] = {
-        {"Genre LIKE 'rock'", "", "ID"},
-        {"PlayCounter>=0 ORDER BY ID", "", "ID"},
-        {"Year>0", "idxsongsyear", "Year"},             // up Year's index
-        {"Year>1990 AND Year<2000", "idxsongsyear", "Year"},
-        {"BPM>=0", "idxsongsbpm", "BPM"},
-        {"PlayCounter>=0 ORDER BY ID DESC", nullptr, nullptr},  // backwards
-        {"PlayCounter>=0 LIMIT 40", nullptr, nullptr},
-        {"PlayCounter>=0 LIMIT -1 OFFSET 3", nullptr, nullptr},
-        {"PlayCounter>=0 ORDER BY Artist", nullptr, nullptr},   // sorted
-        {"Year>0 ORDER BY Year DESC", nullptr, nullptr},
-        {"Extension>''", "idxsongsextension", "Extension"},  // split only where the bounds read are numbers
-        {"ID IN (SELECT ID FROM songs WHERE Year>0)", nullptr, nullptr},  // a second walk
-        {"PlayCounter>=0 GROUP BY Genre", nullptr, nullptr},
-        {"PlayCounter>=0 HAVING count(*)>0", nullptr, nullptr},
-        {"ID>5", nullptr, nullptr},  // a walk over a range of IDs is read whole
+        {"Genre LIKE 'rock'", "", "", "ID", 0},
+        {"PlayCounter>=0", " ORDER BY ID", "", "ID", 0},  // the walk's own order: no sort
+        {"Year>0", "", "idxsongsyear", "Year", 0},        // up Year's index
+        {"Year>1990 AND Year<2000", "", "idxsongsyear", "Year", 0},
+        {"BPM>=0", "", "idxsongsbpm", "BPM", 0},
+        {"Extension>''", "", "idxsongsextension", "Extension", 0},  // split only where the bounds read are numbers
+        {"PlayCounter>=0", " ORDER BY Artist", "", "ID", 1},         // sorted by SQLite, merged by key
+        {"Year>0", " order by  Artist DESC, \"Rating\" asc", "idxsongsyear", "Year", 2},
+        {"Year>0", " ORDER BY Artist COLLATE USERLOCALE, Year", "idxsongsyear", "Year", 2},
+        {"PlayCounter>=0", " ORDER BY Artist COLLATE NOCASE", nullptr, nullptr, 0},  // a collation not followed
+        {"PlayCounter>=0", " ORDER BY lower(Artist)", nullptr, nullptr, 0},         // an expression
+        {"PlayCounter>=0", " ORDER BY 2", nullptr, nullptr, 0},
+        {"PlayCounter>=0", " ORDER BY Artist NULLS LAST", nullptr, nullptr, 0},
+        {"PlayCounter>=0", " ORDER BY Artist LIMIT 5", nullptr, nullptr, 0},
+        {"PlayCounter>=0", " ORDER BY ID DESC", nullptr, nullptr, 0},  // backwards
+        {"Year>0", " ORDER BY Year DESC", nullptr, nullptr, 0},        // down the index
+        {"PlayCounter>=0", " LIMIT 40", nullptr, nullptr, 0},
+        {"PlayCounter>=0", " LIMIT -1 OFFSET 3", nullptr, nullptr, 0},
+        {"PlayCounter>=0", " GROUP BY Genre", nullptr, nullptr, 0},
+        {"PlayCounter>=0", " HAVING count(*)>0", nullptr, nullptr, 0},
+        {"ID IN (SELECT ID FROM songs WHERE Year>0)", "", nullptr, nullptr, 0},  // a second walk
+        {"ID>5", "", nullptr, nullptr, 0},  // a walk over a range of IDs is read whole
     };
     for (const Case& c : cases) {
-        const std::string sql = "SELECT ID FROM songs WHERE " + std::string(c.condition);
-        const auto walk = splittableWalk(connection, sql);
-        ASSERT_EQ(walk.has_value(), c.index != nullptr) << c.condition;
+        const std::string sql = "SELECT ID FROM songs WHERE " + std::string(c.condition) + c.sort;
+        const auto walk = splittableWalk(connection, sql, c.sort);
+        ASSERT_EQ(walk.has_value(), c.index != nullptr) << sql;
         if (!walk) continue;
-        EXPECT_EQ(walk->index, c.index) << c.condition;
-        EXPECT_EQ(walk->column, c.column) << c.condition;
+        EXPECT_EQ(walk->index, c.index) << sql;
+        EXPECT_EQ(walk->column, c.column) << sql;
+        EXPECT_EQ(walk->sort.size(), c.terms) << sql;
     }
 }
 

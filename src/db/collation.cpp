@@ -25,14 +25,8 @@ int compareUtf16(void* collator, int lenA, const void* a, int lenB, const void* 
 
 void closeCollator(void* collator) { platform::closeCollator(static_cast<Collator*>(collator)); }
 
-CollationKind kindFor(const char* name) {
-    if (sqlite3_stricmp(name, "NUMERICSTRING") == 0) return CollationKind::Numeric;
-    if (sqlite3_stricmp(name, "USERLOCALE") == 0) return CollationKind::UserLocale;
-    return CollationKind::Invariant;
-}
-
 void onCollationNeeded(void*, sqlite3* db, int textRep, const char* name) {
-    Collator* collator = platform::openCollator(kindFor(name));
+    Collator* collator = platform::openCollator(collationKindFor(name));
     if (collator == nullptr) return;  // SQLite then reports the missing collation itself
     const bool utf8 = textRep == SQLITE_UTF8;
     const int rc = sqlite3_create_collation_v2(db, name, utf8 ? SQLITE_UTF8 : SQLITE_UTF16_ALIGNED, collator,
@@ -42,6 +36,12 @@ void onCollationNeeded(void*, sqlite3* db, int textRep, const char* name) {
 }
 
 }  // namespace
+
+platform::CollationKind collationKindFor(const char* name) {
+    if (sqlite3_stricmp(name, "NUMERICSTRING") == 0) return CollationKind::Numeric;
+    if (sqlite3_stricmp(name, "USERLOCALE") == 0) return CollationKind::UserLocale;
+    return CollationKind::Invariant;
+}
 
 void installCollationHandler(sqlite3* db) { sqlite3_collation_needed(db, nullptr, onCollationNeeded); }
 

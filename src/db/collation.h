@@ -4,6 +4,8 @@
 // column until a collation of that name exists on the connection.
 #pragma once
 
+#include "platform/collator.h"
+
 struct sqlite3;
 
 namespace vantor::db {
@@ -14,5 +16,8 @@ namespace vantor::db {
 // All ignore case and keep accents, sorting them beside their base letter.
 // The comparisons come from the system (platform/collator.h).
 void installCollationHandler(sqlite3* db);
+
+// The kind of comparison the handler installs for a collation name.
+platform::CollationKind collationKindFor(const char* name);
 
 }  // namespace vantor::db

@@ -46,16 +46,18 @@ CandidateList::CandidateList(const SelectionRequest& request) : request_(request
         if (request.librarySize > 0) songData_.reserve(static_cast<std::size_t>(request.librarySize));
     }
     const int parts = request.reference || !readsEveryRow(request) ? 1 : scanParts(request.threads, request.librarySize);
-    std::optional<SplitScan> split;
-    if (parts > 1) split.emplace(request, connection_, sql_, parts);
-    step();
-    if (split && split->mayRun() && step_ == db::result::row) {
+    if (parts > 1) {
+        SplitScan split(request, connection_, sql_, parts);
         const CandidateColumns at{idColumn_, lengthColumn_, artistColumn_, readsSongData_};
-        if (auto rows = split->run(idOf(statement_, idColumn_), columns_, db::columnNames(statement_), at)) {
-            for (const SongFacts& song : rows->songs) songData_.add(song.id, song.lengthMs, song.artist);
-            scanned_ = std::move(rows->picks);
+        if (split.mayRun()) {
+            if (auto rows = split.run(columns_, db::columnNames(statement_), at)) {
+                for (const SongFacts& song : rows->songs) songData_.add(song.id, song.lengthMs, song.artist);
+                scanned_ = std::move(rows->picks);
+                return;
+            }
         }
     }
+    step();
 }
 
 void CandidateList::step() {

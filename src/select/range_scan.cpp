@@ -13,8 +13,10 @@
 #include "db/query_plan.h"
 #include "db/statement.h"
 #include "report/run_error.h"
+#include "db/value_order.h"
 #include "select/selection_sql.h"
 #include "select/sort_plan.h"
+#include "select/sorted_parts.h"
 #include "select/statement_row.h"
 
 namespace vantor {
@@ -24,18 +26,19 @@ constexpr int kMostParts = 8;
 constexpr int kSongsWorthAPart = 25000;
 
 // The plan lines (as planWalk gives them) of the walks that may be split:
-// the table in ID order, a range of one index, and the same over one part.
+// the table in ID order, a range of one index, and the same over one part;
+// and of SQLite's sort of what such a walk found.
 constexpr std::string_view tableWalk = "0 scan songs";
+constexpr std::string_view sortLine = "0 use temp b-tree for order by";
 constexpr std::string_view indexWalk = "0 search songs using index ";
 constexpr std::string_view keyRange = "0 search songs using integer primary key (";
 
 // Instructions by which a walk's rows depend on more than each row alone, or
-// come backwards: LIMIT and OFFSET, a sort, an aggregate, a descending walk.
-// A walk with none of them returns each matching row once, in its order,
-// whatever range it is given.
-constexpr std::string_view kWholeWalkOpcodes[] = {"Last",    "Prev",     "DecrJumpZero", "OffsetLimit",
-                                                  "IfPos",   "SorterOpen", "AggStep",    "AggStep1",
-                                                  "AggFinal", "AggValue", "AggInverse"};
+// come backwards: LIMIT and OFFSET, an aggregate, a descending walk. A walk
+// with none of them (its one sort, if any, shows in the plan) returns each
+// matching row once, in its order, whatever range it is given.
+constexpr std::string_view kWholeWalkOpcodes[] = {"Last",     "Prev",     "DecrJumpZero", "OffsetLimit", "IfPos",
+                                                  "AggStep",  "AggStep1", "AggFinal",     "AggValue",    "AggInverse"};
 
 std::string quotedName(const std::string& name) {
     std::string quoted = "\"";
@@ -46,11 +49,12 @@ std::string quotedName(const std::string& name) {
     return quoted + '"';
 }
 
-// The plan's one line when the statement is a single walk free of the
-// instructions above; nothing otherwise.
-std::optional<std::string> singleWalk(db::Connection& connection, const std::string& sql) {
+// The plan's walk line when the statement is a single walk, sorted by SQLite
+// when `sorted` (and only then), free of the instructions above; nothing
+// otherwise.
+std::optional<std::string> singleWalk(db::Connection& connection, const std::string& sql, bool sorted) {
     const auto plan = planWalk(connection, sql);
-    if (!plan || plan->size() != 1) return std::nullopt;
+    if (!plan || plan->size() != (sorted ? 2u : 1u) || (sorted && (*plan)[1] != sortLine)) return std::nullopt;
     const auto ops = db::opcodes(connection, sql);
     if (!ops || std::any_of(ops->begin(), ops->end(), [](const std::string& op) {
             return std::find(std::begin(kWholeWalkOpcodes), std::end(kWholeWalkOpcodes), op) !=
@@ -154,26 +158,34 @@ using Score = std::function<double(const SongRow&)>;
 // One range of the scan and what reading it gave.
 struct Part {
     std::optional<Key> lower, upper;  // from lower (included) to upper (not)
-    db::Connection own;        // its own connection, reading, when hasOwn
+    db::Connection own;               // its own connection, reading, when hasOwn
     bool hasOwn = false;
     db::Connection* reader = nullptr;  // own, or the selection connection
     db::Statement statement;
     Score score;
     ScannedRows rows;
+    std::vector<KeyGroup> groups;  // a sorted walk's key runs
     std::exception_ptr error;
+    bool walked = false;  // a sorted walk's first step, which sorts the whole part, succeeded
+    std::optional<std::vector<db::KeyValue>> failedKeys;  // the keys of the row whose score failed
 };
 
 int bind(db::Statement& statement, int index, const Key& key) {
     return key.integer ? statement.bindInt64(index, key.whole) : statement.bindDouble(index, key.real);
 }
 
+// Prepares the part's query on `connection`, bound to the part's range; its
+// leading columns must be the selection query's.
 bool prepareRange(Part& part, db::Connection& connection, const std::string& sql,
                   const std::vector<std::string>& names) {
     part.reader = &connection;
-    return part.statement.prepare(connection, sql) == db::result::ok &&
-           (!part.lower || bind(part.statement, 1, *part.lower) == db::result::ok) &&
-           (!part.upper || bind(part.statement, 2, *part.upper) == db::result::ok) &&
-           db::columnNames(part.statement) == names;
+    if (part.statement.prepare(connection, sql) != db::result::ok) return false;
+    if ((part.lower && bind(part.statement, 1, *part.lower) != db::result::ok) ||
+        (part.upper && bind(part.statement, 2, *part.upper) != db::result::ok)) {
+        return false;
+    }
+    const std::vector<std::string> partNames = db::columnNames(part.statement);
+    return partNames.size() >= names.size() && std::equal(names.begin(), names.end(), partNames.begin());
 }
 
 SongFacts factsOf(std::int64_t id, const db::Statement& statement, const CandidateColumns& at) {
@@ -185,23 +197,49 @@ SongFacts factsOf(std::int64_t id, const db::Statement& statement, const Candida
     return facts;
 }
 
-// Reads every row of the part, unless an earlier part has failed (its error
-// is the one the run reports, and these rows would never be used).
-void readPart(Part& part, int index, std::atomic<int>& firstFailed, const ColumnMap& columns,
-              const CandidateColumns& at, const SelectionRequest& request, const std::string& sql) {
+// What every part reads alike.
+struct Reading {
+    const ColumnMap& columns;
+    const CandidateColumns& at;
+    const SelectionRequest& request;
+    const std::string& sql;  // the selection query, named in messages
+    std::size_t firstKeyColumn = 0;
+    std::size_t keyCount = 0;  // sort terms; 0 for a walk in its own order
+    bool utf16 = false;
+};
+
+// Reads every row of the part. An unsorted part stops once an earlier part
+// has failed (that error is the one the run reports); a sorted part reads
+// on, as the merge decides which error comes first.
+void readPart(Part& part, int index, std::atomic<int>& firstFailed, const Reading& reading) {
     try {
-        const StatementRow row(part.statement, columns);
-        while (firstFailed.load(std::memory_order_relaxed) > index) {
+        const StatementRow row(part.statement, reading.columns);
+        const bool sorted = reading.keyCount > 0;
+        std::vector<db::KeyValue> keys(reading.keyCount);
+        while (sorted || firstFailed.load(std::memory_order_relaxed) > index) {
             const int rc = part.statement.step();
-            if (rc == db::result::done) return;
+            if (rc == db::result::done) break;
             if (rc != db::result::row) {
-                throw RunError(selectionStepCode(*part.reader, rc, request),
-                               "the selection query failed: " + part.reader->errorMessage() + " in: " + sql);
+                throw RunError(selectionStepCode(*part.reader, rc, reading.request),
+                               "the selection query failed: " + part.reader->errorMessage() + " in: " + reading.sql);
             }
-            pick candidate{idOf(part.statement, at.id), 0.0};
+            part.walked = true;
+            if (sorted) {
+                // The keys first: another reading of a column may convert it in place.
+                for (std::size_t j = 0; j < keys.size(); ++j) {
+                    keys[j] = db::readKeyValue(part.statement, static_cast<int>(reading.firstKeyColumn + j),
+                                               reading.utf16);
+                }
+                if (part.groups.empty() || part.groups.back().keys != keys) {
+                    part.groups.push_back({part.rows.picks.size(), keys});
+                }
+                part.failedKeys = keys;  // until this row's score is known
+            }
+            pick candidate{idOf(part.statement, reading.at.id), 0.0};
             if (part.score) candidate.score = part.score(row);
-            if (at.songData) part.rows.songs.push_back(factsOf(candidate.id, part.statement, at));
+            if (reading.at.songData) part.rows.songs.push_back(factsOf(candidate.id, part.statement, reading.at));
             part.rows.picks.push_back(candidate);
+            part.failedKeys.reset();
         }
     } catch (...) {
         part.error = std::current_exception();
@@ -209,6 +247,69 @@ void readPart(Part& part, int index, std::atomic<int>& firstFailed, const Column
         while (index < seen && !firstFailed.compare_exchange_weak(seen, index)) {
         }
     }
+}
+
+// The parts of a walk in its own order, one after the other.
+std::optional<ScannedRows> joinInOrder(std::vector<Part>& parts, bool songData) {
+    ScannedRows joined;
+    std::size_t total = 0;
+    for (const Part& part : parts) total += part.rows.picks.size();
+    joined.picks.reserve(total);
+    if (songData) joined.songs.reserve(total);
+    for (Part& part : parts) {
+        if (part.error) std::rethrow_exception(part.error);
+        joined.picks.insert(joined.picks.end(), part.rows.picks.begin(), part.rows.picks.end());
+        std::move(part.rows.songs.begin(), part.rows.songs.end(), std::back_inserter(joined.songs));
+        part.rows = {};
+    }
+    return joined;
+}
+
+// The parts of a sorted walk merged by their keys. A part whose walk (its
+// first step) failed ends the run before any row, as the whole query's first
+// step would have; any later error comes where the merge meets it.
+std::optional<ScannedRows> mergeByKeys(std::vector<Part>& parts, const std::vector<db::TermOrder>& terms,
+                                       bool songData) {
+    for (Part& part : parts) {
+        if (part.error && !part.walked) std::rethrow_exception(part.error);
+    }
+    std::vector<SortedPart> order;
+    for (const Part& part : parts) {
+        const std::vector<db::KeyValue>* failedAt = part.failedKeys ? &*part.failedKeys : nullptr;
+        order.push_back({&part.groups, part.rows.picks.size(), part.error != nullptr, failedAt});
+    }
+    const MergedOrder merged = mergeSortedParts(order, terms);
+    if (merged.failedPart >= 0) std::rethrow_exception(parts[static_cast<std::size_t>(merged.failedPart)].error);
+    ScannedRows joined;
+    std::size_t total = 0;
+    for (const Part& part : parts) total += part.rows.picks.size();
+    joined.picks.reserve(total);
+    if (songData) joined.songs.reserve(total);
+    for (const MergedRun& run : merged.runs) {
+        Part& part = parts[run.part];
+        const auto from = static_cast<std::ptrdiff_t>(run.from), to = static_cast<std::ptrdiff_t>(run.to);
+        joined.picks.insert(joined.picks.end(), part.rows.picks.begin() + from, part.rows.picks.begin() + to);
+        if (songData) {
+            std::move(part.rows.songs.begin() + from, part.rows.songs.begin() + to, std::back_inserter(joined.songs));
+        }
+    }
+    return joined;
+}
+
+// The sort filter at the end of `sql`, when it is one the merge can follow
+// on this library: ORDER BY columns of the table, collations it can compare.
+std::optional<std::vector<SortTerm>> followableSort(db::Connection& connection, const std::string& sql,
+                                                    const std::string& sortFilter) {
+    if (sortFilter.empty() || !sql.ends_with(sortFilter) || !db::nativeUtf16(connection)) return std::nullopt;
+    auto terms = simpleOrderBy(sortFilter);
+    if (!terms) return std::nullopt;
+    for (SortTerm& term : *terms) {
+        const auto declared = db::declaredCollation(connection, "songs", term.column);
+        if (!declared) return std::nullopt;
+        if (!term.collation) term.collation = *declared;
+        if (!db::TermOrder::of(*term.collation, term.descending, false)) return std::nullopt;
+    }
+    return terms;
 }
 
 }  // namespace
@@ -229,6 +330,8 @@ int scanParts(int threads, int songs) {
 std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower, bool upper) {
     const std::size_t from = sql.find(selectionsql::narrowHeadEnd);
     if (from == std::string::npos) return {};
+    std::string keys;  // a sorted walk's key columns, after the selection query's own
+    for (const SortTerm& term : walk.sort) keys += "," + quotedName(term.column);
     const std::string key = quotedName(walk.column);
     std::string range = " FROM (SELECT * FROM songs WHERE ";
     if (lower) range += key + " >= ?1";
@@ -236,13 +339,19 @@ std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower
     if (upper) range += key + " < ?2";
     if (!lower && !upper) range += "1";
     range += ") AS songs WHERE ";
-    return std::string(sql).replace(from, selectionsql::narrowHeadEnd.size(), range);
+    return sql.substr(0, from) + keys + range + sql.substr(from + selectionsql::narrowHeadEnd.size());
 }
 
-std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::string& sql) {
-    const auto line = singleWalk(connection, sql);
-    if (!line || sql.find(selectionsql::narrowHeadEnd) == std::string::npos) return std::nullopt;
+std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::string& sql,
+                                        const std::string& sortFilter) {
+    if (sql.find(selectionsql::narrowHeadEnd) == std::string::npos) return std::nullopt;
     WalkOrder walk;
+    auto line = singleWalk(connection, sql, false);
+    if (!line) {
+        auto terms = followableSort(connection, sql, sortFilter);
+        if (!terms || !(line = singleWalk(connection, sql, true))) return std::nullopt;
+        walk.sort = std::move(*terms);
+    }
     std::string partLine;  // how each part must be walked: over a range of the same key
     if (*line == tableWalk) {
         walk.column = "ID";
@@ -257,7 +366,7 @@ std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::s
         return std::nullopt;
     }
     for (const auto& [lower, upper] : {std::pair{false, true}, {true, true}, {true, false}}) {
-        const auto part = singleWalk(connection, rangeQuery(sql, walk, lower, upper));
+        const auto part = singleWalk(connection, rangeQuery(sql, walk, lower, upper), !walk.sort.empty());
         if (!part || !part->starts_with(partLine)) return std::nullopt;
     }
     return walk;
@@ -266,27 +375,36 @@ std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::s
 SplitScan::SplitScan(const SelectionRequest& request, db::Connection& main, const std::string& sql, int parts)
     : request_(request), main_(main), sql_(sql), parts_(parts) {
     if (parts < 2 || (request.score && !request.newScore)) return;
-    auto walk = splittableWalk(main, sql);
+    auto walk = splittableWalk(main, sql, request.sortFilter);
     if (!walk || probe_.open(*request.library) != db::result::ok) return;
     version_ = dataVersion(probe_);
     if (version_) walk_ = std::move(walk);
 }
 
-std::optional<ScannedRows> SplitScan::run(std::int64_t firstId, const ColumnMap& columns,
-                                          const std::vector<std::string>& names, const CandidateColumns& at) {
-    if (!walk_) return std::nullopt;
-    // Read in the selection query's own transaction: its first step is under way.
+std::optional<ScannedRows> SplitScan::run(const ColumnMap& columns, const std::vector<std::string>& names,
+                                          const CandidateColumns& at) {
+    if (!walk_ || !beginRead(main_)) return std::nullopt;
+    // Read in the selection connection's transaction, which is the state every part must read.
     std::vector<Key> bounds;
     if (walk_->index.empty()) {
-        db::Statement lastId;
-        if (lastId.prepare(main_, "SELECT max(ID) FROM songs") != db::result::ok || lastId.step() != db::result::row) {
+        db::Statement ids;
+        if (ids.prepare(main_, "SELECT min(ID), max(ID) FROM songs") != db::result::ok ||
+            ids.step() != db::result::row || !ids.isInteger(0)) {
             return std::nullopt;
         }
-        bounds = idBounds(firstId, lastId.columnInt64(0), parts_);
+        bounds = idBounds(ids.columnInt64(0), ids.columnInt64(1), parts_);
     } else {
         bounds = indexBounds(main_, *walk_, request_.librarySize, parts_);
     }
     if (bounds.empty()) return std::nullopt;
+    const auto utf16 = db::nativeUtf16(main_);
+    std::vector<db::TermOrder> terms;
+    for (const SortTerm& term : walk_->sort) {
+        auto order = db::TermOrder::of(*term.collation, term.descending, utf16.value_or(false));
+        if (!order || !utf16) return std::nullopt;
+        terms.push_back(std::move(*order));
+    }
+
     std::vector<Part> parts(bounds.size() + 1);
     for (std::size_t k = 0; k < parts.size(); ++k) {
         Part& part = parts[k];
@@ -299,36 +417,24 @@ std::optional<ScannedRows> SplitScan::run(std::int64_t firstId, const ColumnMap&
         if (!part.hasOwn && !prepareRange(part, main_, sql, names)) return std::nullopt;
         part.score = part.hasOwn && request_.score ? request_.newScore() : request_.score;
     }
-    // Every part has begun: unless a commit landed since before the first
-    // step, they all read what that step read.
+    // Every part has begun: unless a commit landed since before the selection
+    // connection began, they all read what it reads.
     const auto version = dataVersion(probe_);
     probe_ = db::Connection();
     if (!version || *version != *version_) return std::nullopt;
 
+    const Reading reading{columns, at, request_, sql_, names.size(), terms.size(), utf16.value_or(false)};
     std::atomic<int> firstFailed{INT_MAX};
     {
         std::vector<std::jthread> workers;
         for (std::size_t k = 0; k < parts.size(); ++k) {
-            if (!parts[k].hasOwn) continue;
-            workers.emplace_back([&, k] { readPart(parts[k], static_cast<int>(k), firstFailed, columns, at, request_, sql_); });
+            if (parts[k].hasOwn) workers.emplace_back([&, k] { readPart(parts[k], static_cast<int>(k), firstFailed, reading); });
         }
         for (std::size_t k = 0; k < parts.size(); ++k) {
-            if (!parts[k].hasOwn) readPart(parts[k], static_cast<int>(k), firstFailed, columns, at, request_, sql_);
+            if (!parts[k].hasOwn) readPart(parts[k], static_cast<int>(k), firstFailed, reading);
         }
     }  // the workers are joined here
-
-    ScannedRows joined;
-    std::size_t total = 0;
-    for (const Part& part : parts) total += part.rows.picks.size();
-    joined.picks.reserve(total);
-    if (at.songData) joined.songs.reserve(total);
-    for (Part& part : parts) {
-        if (part.error) std::rethrow_exception(part.error);
-        joined.picks.insert(joined.picks.end(), part.rows.picks.begin(), part.rows.picks.end());
-        std::move(part.rows.songs.begin(), part.rows.songs.end(), std::back_inserter(joined.songs));
-        part.rows = {};
-    }
-    return joined;
+    return terms.empty() ? joinInOrder(parts, at.songData) : mergeByKeys(parts, terms, at.songData);
 }
 
 }  // namespace vantor

@@ -5,13 +5,16 @@
 // order, so the candidate list is the one a single connection reads, row for
 // row and score for score.
 //
+// A sorted walk is split too when its sort is one select/sorted_parts.h can
+// follow: each part sorted by SQLite, the parts merged by key.
+//
 // All parts read one state of the library. A separate connection notes the
-// library's version before the selection query's first step and again once
-// every part has begun its read; the parts are used only when no commit
-// landed in between. In a rollback-journal library the selection query's own
-// read keeps writers from committing meanwhile; a part that cannot begin (a
-// writer waits to commit) gives its range back to the selection connection,
-// which reads it itself.
+// library's version before the selection connection begins its read and
+// again once every part has begun its own; the parts are used only when no
+// commit landed in between. In a rollback-journal library the selection
+// connection's read keeps writers from committing meanwhile; a part that
+// cannot begin (a writer waits to commit) gives its range back to the
+// selection connection, which reads it itself.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +27,7 @@
 #include "filter/field_catalogue.h"
 #include "select/picks.h"
 #include "select/request.h"
+#include "select/sorted_parts.h"
 
 namespace vantor {
 
@@ -65,36 +69,40 @@ int scanParts(int threads, int songs);
 struct WalkOrder {
     std::string index;   // "" for the table's own order
     std::string column;  // the key the parts are split on: ID, or the index's first column
+    std::vector<SortTerm> sort;  // SQLite sorts what the walk finds by these; empty: it does not
 };
 
 // How the selection query `sql` walks the table, when it is a walk that may
 // be split into ranges of its key: the whole query walks the table in ID
 // order, or one index upwards over a range of its first column, and nothing
-// else (no sort, no LIMIT or OFFSET, no aggregate, no other table); and each
-// range of the key is read by SQLite along that same order. Nothing otherwise.
-std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::string& sql);
+// else (no LIMIT or OFFSET, no aggregate, no other table), then at most sorts
+// the rows by `sortFilter` when that is one select/sorted_parts.h can
+// follow; and each range of the key is read by SQLite along that same order.
+// Nothing otherwise.
+std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::string& sql,
+                                        const std::string& sortFilter);
 
 // The selection query restricted to a range of the walk's key: from ?1
-// (included) when `lower`, below ?2 when `upper`.
+// (included) when `lower`, below ?2 when `upper`; a sorted walk's key
+// columns follow the query's own.
 std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower, bool upper);
 
 class SplitScan {
 public:
-    // Before the selection query's first step on `main`: whether `sql` may
-    // be split into `parts`, and the library's version as a connection of its
+    // Before the selection connection reads anything: whether `sql` may be
+    // split into `parts`, and the library's version as a connection of its
     // own sees it.
     SplitScan(const SelectionRequest& request, db::Connection& main, const std::string& sql, int parts);
 
     bool mayRun() const { return walk_.has_value(); }
 
-    // After the first step, which gave the row of ID `firstId` and keeps the
-    // selection connection's read open: every row of the query, read in
-    // parts. Nothing when the parts cannot be shown to read the state that
-    // first step read; the caller then steps on alone. Throws the RunError a
-    // single connection would have met first.
-    // `names` are the selection query's column names, which every part's
-    // query must report alike.
-    std::optional<ScannedRows> run(std::int64_t firstId, const ColumnMap& columns, const std::vector<std::string>& names,
+    // Begins the selection connection's read, then reads every row of the
+    // query in parts. `names` are the query's column names, which every
+    // part's query reports first. Nothing when the parts cannot be shown to
+    // read the state the selection connection reads; it then reads the query
+    // whole, in its read already begun. Throws the RunError a single
+    // connection would have met first.
+    std::optional<ScannedRows> run(const ColumnMap& columns, const std::vector<std::string>& names,
                                    const CandidateColumns& at);
 
 private:
