@@ -64,6 +64,7 @@ TEST(RangeScan, OnlyWalksInKeyOrderAndSortsItCanFollowAreSplit) {
         {"BPM>=0", "", "idxsongsbpm", "BPM", 0},
         {"Extension>''", "", "idxsongsextension", "Extension", 0},  // split only where the bounds read are numbers
         {"PlayCounter>=0", " ORDER BY Artist", "", "ID", 1},         // sorted by SQLite, merged by key
+        {"Rating>=3", " ORDER BY Year", "idxsongsyear", "Year", 0},  // the whole index, NULL keys first
         {"Year>0", " order by  Artist DESC, \"Rating\" asc", "idxsongsyear", "Year", 2},
         {"Year>0", " ORDER BY Artist COLLATE USERLOCALE, Year", "idxsongsyear", "Year", 2},
         {"PlayCounter>=0", " ORDER BY Artist COLLATE NOCASE", nullptr, nullptr, 0},  // a collation not followed

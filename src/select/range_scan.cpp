@@ -31,6 +31,7 @@ constexpr int kSongsWorthAPart = 25000;
 constexpr std::string_view tableWalk = "0 scan songs";
 constexpr std::string_view sortLine = "0 use temp b-tree for order by";
 constexpr std::string_view indexWalk = "0 search songs using index ";
+constexpr std::string_view wholeIndexWalk = "0 scan songs using index ";  // NULL keys first
 constexpr std::string_view keyRange = "0 search songs using integer primary key (";
 
 // Instructions by which a walk's rows depend on more than each row alone, or
@@ -66,9 +67,10 @@ std::optional<std::string> singleWalk(db::Connection& connection, const std::str
 }
 
 // The index a walk line names ("0 search songs using index NAME (...)").
-std::string indexNamed(const std::string& line) {
-    const std::size_t open = line.find(" (", indexWalk.size());
-    return open == std::string::npos ? std::string() : line.substr(indexWalk.size(), open - indexWalk.size());
+std::string indexNamed(const std::string& line, std::string_view prefix) {
+    const std::size_t open = line.find(" (", prefix.size());
+    if (open == std::string::npos) return prefix == wholeIndexWalk ? line.substr(prefix.size()) : std::string();
+    return line.substr(prefix.size(), open - prefix.size());
 }
 
 // The first column of the index, when it is kept upwards: its rows come in
@@ -327,17 +329,18 @@ int scanParts(int threads, int songs) {
     return std::clamp(songs / kSongsWorthAPart, 1, most);
 }
 
-std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower, bool upper) {
+std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower, bool upper, bool nulls) {
     const std::size_t from = sql.find(selectionsql::narrowHeadEnd);
     if (from == std::string::npos) return {};
     std::string keys;  // a sorted walk's key columns, after the selection query's own
     for (const SortTerm& term : walk.sort) keys += "," + quotedName(term.column);
     const std::string key = quotedName(walk.column);
     std::string range = " FROM (SELECT * FROM songs WHERE ";
+    if (nulls) range += key + " IS NULL";
     if (lower) range += key + " >= ?1";
     if (lower && upper) range += " AND ";
     if (upper) range += key + " < ?2";
-    if (!lower && !upper) range += "1";
+    if (!lower && !upper && !nulls) range += "1";
     range += ") AS songs WHERE ";
     return sql.substr(0, from) + keys + range + sql.substr(from + selectionsql::narrowHeadEnd.size());
 }
@@ -356,8 +359,9 @@ std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::s
     if (*line == tableWalk) {
         walk.column = "ID";
         partLine = keyRange;
-    } else if (line->starts_with(indexWalk)) {
-        walk.index = indexNamed(*line);
+    } else if (line->starts_with(indexWalk) || line->starts_with(wholeIndexWalk)) {
+        walk.withNulls = line->starts_with(wholeIndexWalk);
+        walk.index = indexNamed(*line, walk.withNulls ? wholeIndexWalk : indexWalk);
         const auto column = leadingColumn(connection, walk.index);
         if (walk.index.empty() || !column) return std::nullopt;
         walk.column = *column;
@@ -365,8 +369,13 @@ std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::s
     } else {
         return std::nullopt;
     }
-    for (const auto& [lower, upper] : {std::pair{false, true}, {true, true}, {true, false}}) {
-        const auto part = singleWalk(connection, rangeQuery(sql, walk, lower, upper), !walk.sort.empty());
+    struct Form {
+        bool lower, upper, nulls;
+    };
+    for (const Form form : {Form{false, true, false}, {true, true, false}, {true, false, false}, {false, false, true}}) {
+        if (form.nulls && !walk.withNulls) continue;
+        const auto part =
+            singleWalk(connection, rangeQuery(sql, walk, form.lower, form.upper, form.nulls), !walk.sort.empty());
         if (!part || !part->starts_with(partLine)) return std::nullopt;
     }
     return walk;
@@ -405,12 +414,16 @@ std::optional<ScannedRows> SplitScan::run(const ColumnMap& columns, const std::v
         terms.push_back(std::move(*order));
     }
 
-    std::vector<Part> parts(bounds.size() + 1);
+    // A walk of the whole index meets its NULL keys first: a part of their own.
+    const std::size_t nullParts = walk_->withNulls ? 1 : 0;
+    std::vector<Part> parts(nullParts + bounds.size() + 1);
     for (std::size_t k = 0; k < parts.size(); ++k) {
         Part& part = parts[k];
-        if (k > 0) part.lower = bounds[k - 1];
-        if (k < bounds.size()) part.upper = bounds[k];
-        const std::string sql = rangeQuery(sql_, *walk_, part.lower.has_value(), part.upper.has_value());
+        const bool nulls = k < nullParts;
+        const std::size_t range = k - nullParts;
+        if (!nulls && range > 0) part.lower = bounds[range - 1];
+        if (!nulls && range < bounds.size()) part.upper = bounds[range];
+        const std::string sql = rangeQuery(sql_, *walk_, part.lower.has_value(), part.upper.has_value(), nulls);
         // A part that cannot begin its own read is read by the selection connection.
         part.hasOwn = k > 0 && part.own.open(*request_.library) == db::result::ok && beginRead(part.own) &&
                       prepareRange(part, part.own, sql, names);
