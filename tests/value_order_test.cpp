@@ -45,7 +45,7 @@ TEST(ValueOrder, AgreesWithSqliteForEveryPair) {
         std::vector<db::KeyValue> values;
         db::Statement all;
         ASSERT_EQ(all.prepare(connection, "SELECT v FROM t ORDER BY rowid"), 0);
-        while (all.step() == db::result::row) values.push_back(db::readKeyValue(all, 0, utf16));
+        while (all.step() == db::result::row) db::readKeyValue(all, 0, utf16, values.emplace_back());
         ASSERT_EQ(values.size(), std::size(kValues));
 
         for (const char* collation : {"BINARY", "IUNICODE", "NUMERICSTRING", "USERLOCALE"}) {

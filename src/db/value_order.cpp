@@ -54,10 +54,13 @@ int compareBytes(const void* a, std::size_t lenA, const void* b, std::size_t len
 
 }  // namespace
 
-KeyValue readKeyValue(const Statement& statement, int col, bool utf16) {
+void readKeyValue(const Statement& statement, int col, bool utf16, KeyValue& value) {
     sqlite3_stmt* stmt = statement.handle();
-    KeyValue value;
     value.type = sqlite3_column_type(stmt, col);
+    value.whole = 0;
+    value.real = 0.0;
+    value.bytes.clear();
+    value.units.clear();
     switch (value.type) {
     case SQLITE_INTEGER: value.whole = sqlite3_column_int64(stmt, col); break;
     case SQLITE_FLOAT: value.real = sqlite3_column_double(stmt, col); break;
@@ -77,7 +80,6 @@ KeyValue readKeyValue(const Statement& statement, int col, bool utf16) {
     }
     default: break;
     }
-    return value;
 }
 
 std::optional<TermOrder> TermOrder::of(const std::string& collation, bool descending, bool utf16) {

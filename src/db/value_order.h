@@ -33,7 +33,8 @@ struct KeyValue {
 // The value in column `col` of the statement's current row, a text in the
 // library's own encoding (`utf16`), so nothing is converted. Read before
 // anything else reads that column: another reading may convert it in place.
-KeyValue readKeyValue(const Statement& statement, int col, bool utf16);
+// `value`'s buffers are reused.
+void readKeyValue(const Statement& statement, int col, bool utf16, KeyValue& value);
 
 // How one term orders its values.
 class TermOrder {

@@ -214,10 +214,11 @@ struct Reading {
 // has failed (that error is the one the run reports); a sorted part reads
 // on, as the merge decides which error comes first.
 void readPart(Part& part, int index, std::atomic<int>& firstFailed, const Reading& reading) {
+    const bool sorted = reading.keyCount > 0;
+    std::vector<db::KeyValue> keys(reading.keyCount);
+    bool keysRead = false;  // this row's keys are known, its score not yet
     try {
         const StatementRow row(part.statement, reading.columns);
-        const bool sorted = reading.keyCount > 0;
-        std::vector<db::KeyValue> keys(reading.keyCount);
         while (sorted || firstFailed.load(std::memory_order_relaxed) > index) {
             const int rc = part.statement.step();
             if (rc == db::result::done) break;
@@ -229,22 +230,23 @@ void readPart(Part& part, int index, std::atomic<int>& firstFailed, const Readin
             if (sorted) {
                 // The keys first: another reading of a column may convert it in place.
                 for (std::size_t j = 0; j < keys.size(); ++j) {
-                    keys[j] = db::readKeyValue(part.statement, static_cast<int>(reading.firstKeyColumn + j),
-                                               reading.utf16);
+                    db::readKeyValue(part.statement, static_cast<int>(reading.firstKeyColumn + j), reading.utf16,
+                                     keys[j]);
                 }
                 if (part.groups.empty() || part.groups.back().keys != keys) {
                     part.groups.push_back({part.rows.picks.size(), keys});
                 }
-                part.failedKeys = keys;  // until this row's score is known
+                keysRead = true;
             }
             pick candidate{idOf(part.statement, reading.at.id), 0.0};
             if (part.score) candidate.score = part.score(row);
             if (reading.at.songData) part.rows.songs.push_back(factsOf(candidate.id, part.statement, reading.at));
             part.rows.picks.push_back(candidate);
-            part.failedKeys.reset();
+            keysRead = false;
         }
     } catch (...) {
         part.error = std::current_exception();
+        if (keysRead) part.failedKeys = std::move(keys);
         int seen = firstFailed.load();
         while (index < seen && !firstFailed.compare_exchange_weak(seen, index)) {
         }
