@@ -3,17 +3,23 @@
 # same file, collations, count and selection condition, only the columns the
 # run needs, every row read; for the rotation, the lists read and as many IDs
 # written). Prints one table row per scenario and library size: medians of
-# the wall times, their ratio, and the peak resident memory of both.
+# the wall times, their ratio, and the peak resident memory of both; then,
+# with more than one size, the times per 100,000 songs side by side, so that
+# growth that is not linear shows.
 #
-#   bench/run.sh [--sizes "100000 1000000"] [--runs 5] [--before PATH]
+#   bench/run.sh [--sizes "100000 1000000" | --sizes all] [--runs 5] [--before PATH]
 #
-# --before adds the wall time of another vantor binary (an older build) on
-# the same runs. Libraries and the rotation lists are made once and kept in
-# bench/cache/ (git-ignored): about 1 GB for a million songs.
+# "all" is 100,000, 200,000, 1,000,000 and 2,000,000 songs. The default
+# leaves out the two that add little to a quick comparison and most to its
+# time (2,000,000 takes about a minute to make, 1.8 GB of disk, and several
+# minutes a round). --before adds the wall time of another vantor binary (an
+# older build) on the same runs. Libraries and the rotation lists are made
+# once and kept in bench/cache/ (git-ignored): about 0.9 GB per million songs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 sizes="100000 1000000"
+all_sizes="100000 200000 1000000 2000000"
 runs=5
 before=""
 while [ $# -gt 0 ]; do
@@ -21,7 +27,13 @@ while [ $# -gt 0 ]; do
     --sizes) sizes="$2"; shift 2 ;;
     --runs) runs="$2"; shift 2 ;;
     --before) before="$(realpath "$2")"; shift 2 ;;
-    *) echo "usage: bench/run.sh [--sizes \"N ...\"] [--runs R] [--before PATH]" >&2; exit 2 ;;
+    *) echo "usage: bench/run.sh [--sizes \"N ...\" | --sizes all] [--runs R] [--before PATH]" >&2; exit 2 ;;
+  esac
+done
+[ "$sizes" = all ] && sizes="$all_sizes"
+for n in $sizes; do
+  case "$n" in
+    ''|*[!0-9]*|0) echo "bench/run.sh: a size is a number of songs above 0, not \"$n\"" >&2; exit 2 ;;
   esac
 done
 
@@ -92,6 +104,7 @@ row() {
   vr=$(printf '%s\n' "${vm[@]}" | median); fr=$(printf '%s\n' "${fm[@]}" | median)
   local ratio
   ratio=$(awk -v a="$v" -v b="$f" 'BEGIN { printf "%.2f", a / b }')
+  last_v="$v" last_f="$f"
   if [ -n "$before" ]; then
     local b; b=$(printf '%s\n' "${bt[@]}" | median)
     echo "| $name | $label | $(fmt_s "$b") | $(fmt_s "$v") | $(fmt_s "$f") | $ratio | $((vr / 1024)) MB | $((fr / 1024)) MB |"
@@ -117,6 +130,10 @@ scenarios=(
   "S7|rating>=3|ORDER BY Year|if(playcounter>3,1,0.5)|1|50|1|0|ID,PlayCounter,SongLength,Artist|--seed 1 --distinct --minutes 60 --artist-gap 3"
 )
 
+# Seconds per 100,000 songs of each scenario and size: "vantor (floor)".
+declare -A per100k=()
+per_100k() { awk -v us="$1" -v n="$2" 'BEGIN { printf "%.3f", us / 1e6 * 100000 / n }'; }
+
 header
 cd "$work"
 for n in $sizes; do
@@ -128,6 +145,7 @@ for n in $sizes; do
     args=("${opts[@]}" "$db" "$query" "$sort" "$math" "$mode" "$count" "$norepeat" "$work/result.txt" "$window")
     cond=$(condition_of "${args[@]}")
     row "$name" "$label" -- "${args[@]}" -- library "$db" "$columns" "$cond"
+    per100k[$name,$n]="$(per_100k "$last_v" "$n") ($(per_100k "$last_f" "$n"))"
   done
 done
 
@@ -137,3 +155,23 @@ for k in $(seq 1 10); do lists+=("$rot/node$k"); done
 names=$(seq -s, -f 'list%g' 1 10)
 row "S6" "1,000,000 IDs" -- "unused.db" "rotate($names)" "" "1" 0 1000000 1 "$work/result.txt" 50 \
   -- rotation 1000000 "$work/floor-result.txt" "${lists[@]}"
+
+# With several sizes, the same medians per 100,000 songs: a scenario whose
+# cost grows with the library alone keeps the same figure along its row.
+if [ "$(wc -w <<<"$sizes")" -gt 1 ]; then
+  echo
+  line="| seconds per 100,000 songs, vantor (floor) |"
+  rule="|---|"
+  for n in $sizes; do
+    line+=" $(echo "$n" | sed -e :a -e 's/\B[0-9]\{3\}\>/,&/;ta') |"
+    rule+="---:|"
+  done
+  echo "$line"
+  echo "$rule"
+  for s in "${scenarios[@]}"; do
+    name="${s%%|*}"
+    line="| $name |"
+    for n in $sizes; do line+=" ${per100k[$name,$n]} |"; done
+    echo "$line"
+  done
+fi

@@ -54,13 +54,27 @@ TEST_F(ResultFile, EveryMessageByteForByte) {
 
 TEST_F(ResultFile, IdListsAreOneLineWithoutBreak) {
     struct Case { std::vector<std::int64_t> ids; std::string file; };
+    // Long enough to be written in several pieces, with IDs of every width
+    // (the extremes among them) wherever a piece may end.
+    const auto longList = [](int n) {
+        Case c;
+        for (int i = 0; i < n; ++i) {
+            const std::int64_t id = i % 7 == 3   ? INT64_MIN + i
+                                    : i % 5 == 1 ? INT64_MAX - i
+                                                 : std::int64_t{i} * (i % 2 ? -1 : 1);
+            c.ids.push_back(id);
+            c.file += (i > 0 ? "," : "") + std::to_string(id);
+        }
+        return c;
+    };
     const Case cases[] = {{{12, 7, 301}, "12,7,301"},
                           {{42}, "42"},
                           {{5, -3}, "5,-3"},
                           {{}, ""},
                           // 64-bit IDs are written whole, the extremes included.
                           {{2147483648, 9007199254740993, INT64_MAX, INT64_MIN},
-                           "2147483648,9007199254740993,9223372036854775807,-9223372036854775808"}};
+                           "2147483648,9007199254740993,9223372036854775807,-9223372036854775808"},
+                          longList(20000)};
     for (const auto& c : cases) {
         std::ofstream(path) << "old content";
         std::ostringstream out;

@@ -186,16 +186,25 @@ TEST(WholeResultFile, FailedWriteLeavesNoPartialOrStaleFile) {
     struct Case {
         const char* label;
         std::optional<std::string> earlier;
+        const char* count;
+        std::uint64_t sizeLimit;
     };
-    for (const Case& c : {Case{"no earlier result", std::nullopt}, Case{"an earlier result", "7,8,9"}}) {
+    // A long line is written a piece at a time: a failure after the first
+    // pieces went out must take them back too.
+    const Case cases[] = {
+        {"no earlier result", std::nullopt, "2000", 4096},
+        {"an earlier result", "7,8,9", "2000", 4096},
+        {"an earlier result, failing after the first pieces", "7,8,9", "40000", 200000},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         fs::remove(dir / "result.txt");
         if (c.earlier) spit(dir / "result.txt", *c.earlier);
         const auto names = namesIn(dir.path());
         RunOptions fileSizeLimit;
-        fileSizeLimit.fileSizeLimitBytes = 4096;
+        fileSizeLimit.fileSizeLimitBytes = c.sizeLimit;
         const Outcome o =
-            runIn(dir, {"lib.db", "rotate(big)", "", "1", "0", "2000", "0", "result.txt"}, fileSizeLimit);
+            runIn(dir, {"lib.db", "rotate(big)", "", "1", "0", c.count, "0", "result.txt"}, fileSizeLimit);
         EXPECT_EQ(o.status, 0);
         EXPECT_TRUE(o.out.ends_with(kCantWrite)) << o.out;
         EXPECT_NE(o.err.find("cannot write the result file result.txt: File too large"), std::string::npos) << o.err;
@@ -273,6 +282,11 @@ TEST(WholeResultFile, WrittenInPlaceWhereNoTemporaryFileCanReplaceIt) {
         {"another user's file in a sticky folder", "sticky/result.txt", everyone, 0, "5", five, true},
         // The cut list is taken back; the file cannot be removed, so it is left empty.
         {"folder we may not write, disk full", "readonly/result.txt", everyone, 4096, "2000", "", false},
+        // A long line goes out in pieces, and is taken back whole however many went.
+        {"folder we may not write, a long list", "readonly/result.txt", everyone, 0, "40000", dealt(2000, 40000),
+         true},
+        {"folder we may not write, disk full after the first pieces", "readonly/result.txt", everyone, 200000,
+         "40000", "", false},
         {"folder we may not write, no file yet", "readonly/new.txt", std::nullopt, 0, "5", "<none>", false},
         // Replacing it would be possible, but a file we may not write is not ours to replace.
         {"a result file we may not write", "open/result.txt", readOnly, 0, "5", "7,8,9", false},

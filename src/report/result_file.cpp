@@ -1,6 +1,8 @@
 // The result file's two writers and the messages of the error codes.
 #include "report/result_file.h"
 
+#include <algorithm>
+
 #include "support/whole_file.h"
 #include "text/id_list.h"
 
@@ -25,7 +27,7 @@ const char* ownMessage(int code) {
 std::string gWriteFailure;
 
 // Replaces the result file whole, or says that it could not.
-bool writeResult(const std::string& path, const std::string& content, std::ostream& out) {
+bool writeResult(const std::string& path, const ContentPieces& content, std::ostream& out) {
     const FileWrite write = writeWholeFile(path, content);
     if (!write.written) {
         gWriteFailure = write.failure;
@@ -51,15 +53,27 @@ const std::string& resultWriteFailure() { return gWriteFailure; }
 
 bool programerror(int code, const std::string& path, std::ostream& out) {
     // Written first: when the file cannot be written nothing else is printed.
-    if (!writeResult(path, errorFileText(code), out)) return false;
+    const std::string message = errorFileText(code);
+    if (!writeResult(path, [&message](const PutPiece& put) { return put(message); }, out)) return false;
     out << errorStdoutText(code);
     return true;
 }
 
 bool intArrayToCSV(std::span<const std::int64_t> ids, const std::string& path, std::ostream& out) {
-    std::string line;
-    appendIdList(line, ids);
-    return writeResult(path, line, out);
+    // A million IDs are some 7 MB of text: spelt and written a piece at a
+    // time through one small buffer, never held whole beside the IDs.
+    const auto pieces = [ids](const PutPiece& put) {
+        constexpr std::size_t kIdsPerPiece = 8192;
+        std::string piece;
+        for (std::size_t start = 0; start < ids.size(); start += kIdsPerPiece) {
+            piece.clear();
+            if (start > 0) piece.push_back(',');
+            appendIdList(piece, ids.subspan(start, std::min(kIdsPerPiece, ids.size() - start)));
+            if (const int error = put(piece); error != 0) return error;
+        }
+        return 0;
+    };
+    return writeResult(path, pieces, out);
 }
 
 }  // namespace vantor

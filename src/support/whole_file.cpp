@@ -41,14 +41,14 @@ int replaceRetrying(const std::string& from, const std::string& to) {
 // The way for folders that take no temporary file. A failed write is taken
 // back: a cut list would pass for a shorter one. The file is removed where
 // we may (`mayRemove`), else left empty.
-FileWrite writeInPlace(const std::string& target, std::string_view content, bool mayRemove) {
+FileWrite writeInPlace(const std::string& target, const ContentPieces& content, bool mayRemove) {
     platform::OutputFile file;
     fs::file_type kind = fs::file_type::none;
     if (const int error = platform::openExistingOrNew(target, file, kind); error != 0) {
         if (kind != fs::file_type::none) return failed("it is " + kindName(kind) + ", not a regular file");
         return failed(platform::errorText(error));
     }
-    int error = file.write(content);
+    int error = content([&file](std::string_view piece) { return file.write(piece); });
     if (error != 0) file.truncate();
     const int closed = file.close();
     if (error == 0) error = closed;
@@ -75,6 +75,10 @@ std::string writeTarget(const std::string& path) {
 }
 
 FileWrite writeWholeFile(const std::string& path, std::string_view content) {
+    return writeWholeFile(path, [content](const PutPiece& put) { return put(content); });
+}
+
+FileWrite writeWholeFile(const std::string& path, const ContentPieces& content) {
     const std::string target = writeTarget(path);
     const platform::FileStatus status = platform::fileStatus(target);
     const bool existing = status.type != fs::file_type::not_found;
@@ -102,7 +106,7 @@ FileWrite writeWholeFile(const std::string& path, std::string_view content) {
     if (existing && status.permissions != fs::perms::unknown) {
         fs::permissions(platform::nativePath(temporaryPath), status.permissions & fs::perms::all, ec);
     }
-    int error = temporary.write(content);
+    int error = content([&temporary](std::string_view piece) { return temporary.write(piece); });
     const int closed = temporary.close();
     if (error == 0) error = closed;
     if (error != 0) {

@@ -4,6 +4,7 @@
 // written. It does not know which files are off limits; its callers do.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,5 +30,16 @@ struct FileWrite {
 //   make the temporary one (or an in-place write is emptied), so that an
 //   earlier content cannot pass for this one.
 FileWrite writeWholeFile(const std::string& path, std::string_view content);
+
+// Receives one piece of the content: 0, or the system's error number.
+using PutPiece = std::function<int(std::string_view piece)>;
+// Content made a piece at a time, so that a large file never sits in memory
+// whole: hands every piece to `put` in order and returns put's first error
+// (0 when all went). It may be asked more than once (a retry in place) and
+// must give the same bytes each time.
+using ContentPieces = std::function<int(const PutPiece& put)>;
+
+// The same replacement, with the content made in pieces.
+FileWrite writeWholeFile(const std::string& path, const ContentPieces& content);
 
 }  // namespace vantor

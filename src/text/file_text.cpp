@@ -2,6 +2,8 @@
 // byte-order mark or by trying UTF-8 before the code page.
 #include "text/file_text.h"
 
+#include <utility>
+
 #include "platform/encoding.h"
 
 namespace vantor {
@@ -23,14 +25,15 @@ std::string utf8FromUtf16Bytes(std::string_view bytes, bool bigEndian) {
 
 }  // namespace
 
-std::string fileTextToUtf8(std::string_view bytes, unsigned ansiCodePage) {
-    if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
-    if (bytes.starts_with("\xFF\xFE")) return utf8FromUtf16Bytes(bytes.substr(2), false);
-    if (bytes.starts_with("\xFE\xFF")) return utf8FromUtf16Bytes(bytes.substr(2), true);
-    if (platform::isUtf8(bytes)) return std::string(bytes);
-    return platform::utf8FromCodePage(bytes, ansiCodePage);
+std::string fileTextToUtf8(std::string bytes, unsigned ansiCodePage) {
+    const std::string_view view = bytes;
+    if (view.starts_with("\xEF\xBB\xBF")) return std::move(bytes.erase(0, 3));
+    if (view.starts_with("\xFF\xFE")) return utf8FromUtf16Bytes(view.substr(2), false);
+    if (view.starts_with("\xFE\xFF")) return utf8FromUtf16Bytes(view.substr(2), true);
+    if (platform::isUtf8(view)) return bytes;
+    return platform::utf8FromCodePage(view, ansiCodePage);
 }
 
-std::string fileTextToUtf8(std::string_view bytes) { return fileTextToUtf8(bytes, platform::ansiCodePage()); }
+std::string fileTextToUtf8(std::string bytes) { return fileTextToUtf8(std::move(bytes), platform::ansiCodePage()); }
 
 }  // namespace vantor

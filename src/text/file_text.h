@@ -11,10 +11,12 @@ namespace vantor {
 
 // A byte-order mark decides (and is dropped): EF BB BF is UTF-8, FF FE is
 // UTF-16LE, FE FF UTF-16BE. Without one, text that is UTF-8 stays as it is
-// and anything else is read in the given code page.
-std::string fileTextToUtf8(std::string_view bytes, unsigned ansiCodePage);
+// and anything else is read in the given code page. The bytes are taken, so
+// text that is UTF-8 already (nearly every list) comes back in the same
+// buffer: an ID list can be a few megabytes.
+std::string fileTextToUtf8(std::string bytes, unsigned ansiCodePage);
 
 // The same, in the system's ANSI code page (platform/encoding.h).
-std::string fileTextToUtf8(std::string_view bytes);
+std::string fileTextToUtf8(std::string bytes);
 
 }  // namespace vantor
