@@ -234,4 +234,17 @@ std::string BuildAllFields(const SongRow& row) {
     return out;
 }
 
+bool BuildAllFields16(const SongRow& row, std::u16string& out) {
+    out.clear();
+    bool first = true;
+    for (const int code : allTextFieldCodes()) {
+        if (!first) out.push_back(u',');
+        first = false;
+        const Utf16Text text = row.text16(code);
+        if (text.kind == Utf16Text::Unfit) return false;
+        out.append(text.units);
+    }
+    return true;
+}
+
 }  // namespace vantor

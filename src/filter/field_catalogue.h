@@ -129,5 +129,8 @@ std::string anyfieldSql(const ColumnMap& map);
 void BuildAllFields(const SongRow& row, std::string& out);
 // The same, as a new text.
 std::string BuildAllFields(const SongRow& row);
+// The same as UTF-16 units, for a row that holdsUtf16(); false when a
+// column's units cannot be read in place (the value is then incomplete).
+bool BuildAllFields16(const SongRow& row, std::u16string& out);
 
 }  // namespace vantor

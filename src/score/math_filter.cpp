@@ -7,8 +7,10 @@
 #include <algorithm>
 
 #include "filter/field_catalogue.h"
+#include "platform/encoding.h"
 #include "report/run_error.h"
 #include "text/toolkit.h"
+#include "text/utf16.h"
 
 namespace vantor {
 namespace {
@@ -123,6 +125,8 @@ std::optional<MathFilter::Piece> MathFilter::comparisonAt(std::size_t i) const {
     std::string label = textAt(tokens_, i + 2);
     if (MMlabelToNumber(label) == fieldcode::unknown) {
         piece.text = label;
+        piece.needle16 = platform::utf16FromUtf8(piece.text);
+        if (piece.needle16 && !wellFormedUtf16(*piece.needle16)) piece.needle16.reset();
     } else if (const ClassifiedToken& right = tokens_[i + 2];
                right.operandType == operand::text || right.operandType == operand::allText) {
         piece.rightField = true;
@@ -212,6 +216,51 @@ bool MathFilter::decide(const Piece& piece, const SongRow& row) const {
     return false;
 }
 
+// A text field's units, or the all-text-fields value's, in `units` (which
+// may point into `buffer`); NULL reads as the empty text. False when the
+// units would not give what SQLite's UTF-8 gives: a value not readable in
+// place, or a lone surrogate, which SQLite's conversion folds into its own
+// shape.
+bool MathFilter::fieldUnits(const SongRow& row, int code, bool all, std::u16string& buffer,
+                            std::u16string_view& units) const {
+    if (all) {
+        if (!BuildAllFields16(row, buffer)) return false;
+        units = buffer;
+    } else {
+        const Utf16Text text = row.text16(code);
+        if (text.kind == Utf16Text::Unfit) return false;
+        units = text.units;
+    }
+    return wellFormedUtf16(units);
+}
+
+// decide() over UTF-16 units. Well-formed UTF-16 and its UTF-8 are the same
+// characters, ASCII lower-casing touches the same ones in both, and a
+// well-formed needle matches at character boundaries in either: so the
+// answer is decide()'s whenever both sides are well-formed. Otherwise Unsure,
+// and the caller asks decide().
+MathFilter::Decided MathFilter::decide16(const Piece& piece, const SongRow& row) const {
+    if (!piece.rightField && !piece.needle16) return Decided::Unsure;
+    std::u16string_view left;
+    if (!fieldUnits(row, piece.code, piece.leftAll, left16_, left)) return Decided::Unsure;
+    if (left.data() != left16_.data()) left16_.assign(left);
+    lowercase(left16_);
+    std::u16string_view right;
+    if (!piece.rightField) {
+        right = *piece.needle16;
+    } else if (!fieldUnits(row, piece.rightCode, piece.rightAll, right16_, right)) {
+        return Decided::Unsure;
+    }
+    bool holds = false;
+    switch (piece.op) {
+    case Piece::Contains: holds = contains(left16_, right); break;
+    case Piece::Equals: holds = equalsIgnoreAsciiCase(left16_, right); break;
+    case Piece::NotContains: holds = !contains(left16_, right); break;
+    case Piece::NotEquals: holds = !equalsIgnoreAsciiCase(left16_, right); break;
+    }
+    return holds ? Decided::Yes : Decided::No;
+}
+
 void MathFilter::formulaText(const SongRow& row, std::string& out) const { appendFormula(row, out, nullptr); }
 
 void MathFilter::appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const {
@@ -253,10 +302,20 @@ double MathFilter::parseAndEval(const std::string& formula) {
 }
 
 double MathFilter::score(const SongRow& row) {
-    // Comparisons are decided once per row, for the template and the text alike.
+    // Comparisons are decided once per row, for the template and the text
+    // alike. A UTF-16 library's texts are compared as the units it stores,
+    // sparing SQLite a conversion of every column; a comparison the units
+    // cannot decide reads UTF-8, as every row did before. That read converts
+    // its columns in place: the units decide16 looked at are dead from then
+    // on, and none is kept (left16_ and right16_ are copies), while the row
+    // answers Unfit when such a column is asked for as units again.
     decided_.clear();
+    const bool units = row.holdsUtf16();
     for (const Piece& piece : pieces_) {
-        if (piece.kind == Piece::Comparison) decided_.push_back(decide(piece, row) ? 1 : 0);
+        if (piece.kind != Piece::Comparison) continue;
+        Decided d = units ? decide16(piece, row) : Decided::Unsure;
+        if (d == Decided::Unsure) d = decide(piece, row) ? Decided::Yes : Decided::No;
+        decided_.push_back(d == Decided::Yes ? 1 : 0);
     }
     if (template_) {
         bool plain = true;

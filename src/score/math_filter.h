@@ -87,6 +87,9 @@ private:
         bool rightField = false;  // Comparison: the right operand is a field, not `text`
         int rightCode = 0;
         bool rightAll = false;
+        // Comparison with `text`: its UTF-16 units, made once; nothing when
+        // the text is no well-formed UTF-8, which only the byte way compares right.
+        std::optional<std::u16string> needle16{};
     };
 
     // Building the pieces from the tokens, then choosing the template.
@@ -94,6 +97,10 @@ private:
     std::optional<Piece> comparisonAt(std::size_t i) const;
     void chooseTemplate();
     bool decide(const Piece& piece, const SongRow& row) const;
+    // The same over the row's UTF-16 units, when that gives decide's answer.
+    enum class Decided { No, Yes, Unsure };
+    Decided decide16(const Piece& piece, const SongRow& row) const;
+    bool fieldUnits(const SongRow& row, int code, bool all, std::u16string& buffer, std::u16string_view& units) const;
     // With `decided`, comparisons take the outcomes already found for this row.
     void appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const;
     std::string_view fieldText(const SongRow& row, int code, bool all, std::string& buffer) const;
@@ -104,6 +111,7 @@ private:
     FunctionParser parser_;
     std::string formula_;  // reused for every row
     mutable std::string left_, right_;
+    mutable std::u16string left16_, right16_;
     ScoreCache cache_;
     std::unique_ptr<FormulaTemplate> template_;
     std::vector<double> slotValues_;
