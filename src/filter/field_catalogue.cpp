@@ -234,7 +234,7 @@ std::string BuildAllFields(const SongRow& row) {
     return out;
 }
 
-bool BuildAllFields16(const SongRow& row, std::u16string& out) {
+bool BuildAllFields16(const SongRow& row, std::u16string& out, bool lower) {
     out.clear();
     bool first = true;
     for (const int code : allTextFieldCodes()) {
@@ -242,7 +242,9 @@ bool BuildAllFields16(const SongRow& row, std::u16string& out) {
         first = false;
         const Utf16Text text = row.text16(code);
         if (text.kind == Utf16Text::Unfit) return false;
-        out.append(text.units);
+        const std::size_t at = out.size();
+        out.resize(at + text.units.size());
+        if (!copyUnits(text.units, out.data() + at, lower)) return false;
     }
     return true;
 }

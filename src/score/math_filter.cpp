@@ -216,22 +216,28 @@ bool MathFilter::decide(const Piece& piece, const SongRow& row) const {
     return false;
 }
 
-// A text field's units, or the all-text-fields value's, in `units` (which
-// may point into `buffer`); NULL reads as the empty text. False when the
-// units would not give what SQLite's UTF-8 gives: a value not readable in
-// place, or a lone surrogate, which SQLite's conversion folds into its own
-// shape.
-bool MathFilter::fieldUnits(const SongRow& row, int code, bool all, std::u16string& buffer,
+// A text field's units, or the all-text-fields value's, ASCII lower-cased
+// when `lower`; NULL reads as the empty text. `units` is set to the result:
+// the row's own units when they need no change, else `buffer`. False when
+// the units would not give what SQLite's UTF-8 gives: a value not readable
+// in place, or a lone surrogate, which SQLite's conversion folds into a
+// shape of its own.
+bool MathFilter::fieldUnits(const SongRow& row, int code, bool all, bool lower, std::u16string& buffer,
                             std::u16string_view& units) const {
     if (all) {
-        if (!BuildAllFields16(row, buffer)) return false;
+        if (!BuildAllFields16(row, buffer, lower)) return false;
         units = buffer;
-    } else {
-        const Utf16Text text = row.text16(code);
-        if (text.kind == Utf16Text::Unfit) return false;
-        units = text.units;
+        return true;
     }
-    return wellFormedUtf16(units);
+    const Utf16Text text = row.text16(code);
+    if (text.kind == Utf16Text::Unfit) return false;
+    if (!lower) {
+        units = text.units;
+        return wellFormedUtf16(units);
+    }
+    if (!assignUnits(buffer, text.units, true)) return false;
+    units = buffer;
+    return true;
 }
 
 // decide() over UTF-16 units. Well-formed UTF-16 and its UTF-8 are the same
@@ -241,22 +247,20 @@ bool MathFilter::fieldUnits(const SongRow& row, int code, bool all, std::u16stri
 // and the caller asks decide().
 MathFilter::Decided MathFilter::decide16(const Piece& piece, const SongRow& row) const {
     if (!piece.rightField && !piece.needle16) return Decided::Unsure;
-    std::u16string_view left;
-    if (!fieldUnits(row, piece.code, piece.leftAll, left16_, left)) return Decided::Unsure;
-    if (left.data() != left16_.data()) left16_.assign(left);
-    lowercase(left16_);
-    std::u16string_view right;
+    std::u16string_view left, right;
+    if (!fieldUnits(row, piece.code, piece.leftAll, true, left16_, left)) return Decided::Unsure;
+    // The right text as it stands, as decide() takes it.
     if (!piece.rightField) {
         right = *piece.needle16;
-    } else if (!fieldUnits(row, piece.rightCode, piece.rightAll, right16_, right)) {
+    } else if (!fieldUnits(row, piece.rightCode, piece.rightAll, false, right16_, right)) {
         return Decided::Unsure;
     }
     bool holds = false;
     switch (piece.op) {
-    case Piece::Contains: holds = contains(left16_, right); break;
-    case Piece::Equals: holds = equalsIgnoreAsciiCase(left16_, right); break;
-    case Piece::NotContains: holds = !contains(left16_, right); break;
-    case Piece::NotEquals: holds = !equalsIgnoreAsciiCase(left16_, right); break;
+    case Piece::Contains: holds = contains(left, right); break;
+    case Piece::Equals: holds = equalsIgnoreAsciiCase(left, right); break;
+    case Piece::NotContains: holds = !contains(left, right); break;
+    case Piece::NotEquals: holds = !equalsIgnoreAsciiCase(left, right); break;
     }
     return holds ? Decided::Yes : Decided::No;
 }
@@ -307,8 +311,9 @@ double MathFilter::score(const SongRow& row) {
     // sparing SQLite a conversion of every column; a comparison the units
     // cannot decide reads UTF-8, as every row did before. That read converts
     // its columns in place: the units decide16 looked at are dead from then
-    // on, and none is kept (left16_ and right16_ are copies), while the row
-    // answers Unfit when such a column is asked for as units again.
+    // on and must never be used again (no view of them outlives decide16;
+    // left16_ and right16_ hold copies), and the row answers Unfit when such
+    // a column is asked for as units again.
     decided_.clear();
     const bool units = row.holdsUtf16();
     for (const Piece& piece : pieces_) {

@@ -100,7 +100,8 @@ private:
     // The same over the row's UTF-16 units, when that gives decide's answer.
     enum class Decided { No, Yes, Unsure };
     Decided decide16(const Piece& piece, const SongRow& row) const;
-    bool fieldUnits(const SongRow& row, int code, bool all, std::u16string& buffer, std::u16string_view& units) const;
+    bool fieldUnits(const SongRow& row, int code, bool all, bool lower, std::u16string& buffer,
+                    std::u16string_view& units) const;
     // With `decided`, comparisons take the outcomes already found for this row.
     void appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const;
     std::string_view fieldText(const SongRow& row, int code, bool all, std::string& buffer) const;

@@ -10,6 +10,19 @@ constexpr bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
 constexpr char16_t lowerAscii(char16_t u) { return u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u + 32) : u; }
 
+// Copies n units, lower-casing ASCII when `lower`; returns whether any
+// surrogate came by. No branch depends on a unit, so the loop vectorises.
+char16_t copyLoop(const char16_t* __restrict from, char16_t* __restrict to, std::size_t n, bool lower) {
+    char16_t surrogates = 0;
+    const char16_t shift = lower ? 32 : 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t u = from[i];
+        surrogates |= static_cast<char16_t>((u & 0xF800) == 0xD800);
+        to[i] = static_cast<char16_t>(u + ((u >= u'A' && u <= u'Z') ? shift : 0));
+    }
+    return surrogates;
+}
+
 }  // namespace
 
 bool wellFormedUtf16(std::u16string_view units) {
@@ -24,6 +37,17 @@ bool wellFormedUtf16(std::u16string_view units) {
 
 void lowercase(std::u16string& units) {
     for (char16_t& u : units) u = lowerAscii(u);
+}
+
+bool copyUnits(std::u16string_view units, char16_t* to, bool lower) {
+    // Surrogates are rare: the exact check runs only when one came by.
+    return copyLoop(units.data(), to, units.size(), lower) == 0 || wellFormedUtf16(units);
+}
+
+bool assignUnits(std::u16string& out, std::u16string_view units, bool lower) {
+    // Not cleared first: resizing then only zero-fills what the text grew by.
+    out.resize(units.size());
+    return copyUnits(units, out.data(), lower);
 }
 
 bool contains(std::u16string_view text, std::u16string_view needle) {

@@ -28,6 +28,14 @@ bool wellFormedUtf16(std::u16string_view units);
 // ASCII lower-casing in place; units from 0x80 up are left alone.
 void lowercase(std::u16string& units);
 
+// Writes the units to `to`, which has room for them, lower-cased as
+// lowercase() does when `lower`; returns wellFormedUtf16(units). One pass
+// in the common case: it runs over every column of every row.
+bool copyUnits(std::u16string_view units, char16_t* to, bool lower);
+
+// The units in `out` (its old text gone), as copyUnits writes them.
+bool assignUnits(std::u16string& out, std::u16string_view units, bool lower);
+
 // True when the needle occurs anywhere in the text (an empty needle always does).
 bool contains(std::u16string_view text, std::u16string_view needle);
 
