@@ -147,6 +147,8 @@ std::optional<MathFilter::Piece> MathFilter::comparisonAt(std::size_t i) const {
     } else {
         return std::nullopt;
     }
+    piece.searchColumns = piece.needle16 && (piece.op == Piece::Contains || piece.op == Piece::NotContains) &&
+                          piece.needle16->find(u',') == std::u16string::npos;
     return piece;
 }
 
@@ -246,6 +248,7 @@ bool MathFilter::fieldUnits(const SongRow& row, int code, bool all, bool lower, 
 // answer is decide()'s whenever both sides are well-formed. Otherwise Unsure,
 // and the caller asks decide().
 MathFilter::Decided MathFilter::decide16(const Piece& piece, const SongRow& row) const {
+    if (piece.searchColumns) return searchColumns16(piece, row);
     if (!piece.rightField && !piece.needle16) return Decided::Unsure;
     std::u16string_view left, right;
     if (!fieldUnits(row, piece.code, piece.leftAll, true, left16_, left)) return Decided::Unsure;
@@ -263,6 +266,30 @@ MathFilter::Decided MathFilter::decide16(const Piece& piece, const SongRow& row)
     case Piece::NotEquals: holds = !equalsIgnoreAsciiCase(left, right); break;
     }
     return holds ? Decided::Yes : Decided::No;
+}
+
+// A literal without a comma searched in the field's units, or in each
+// column of anyfield's in turn, with nothing copied. The first well-formed
+// column that holds it decides: SQLite converts every column on its own, so
+// the UTF-8 value holds that column's text unchanged, whatever the columns
+// after it hold. A column without it must be well-formed too, or its UTF-8
+// could hold what its units do not.
+MathFilter::Decided MathFilter::searchColumns16(const Piece& piece, const SongRow& row) const {
+    const auto search = [&](int code) {
+        const Utf16Text text = row.text16(code);
+        return text.kind == Utf16Text::Unfit ? Search::IllFormed : findInLowercased(text.units, *piece.needle16);
+    };
+    Search result = Search::Absent;
+    if (!piece.leftAll) {
+        result = search(piece.code);
+    } else {
+        for (const int code : allTextFieldCodes()) {
+            result = search(code);
+            if (result != Search::Absent) break;
+        }
+    }
+    if (result == Search::IllFormed) return Decided::Unsure;
+    return (result == Search::Found) == (piece.op == Piece::Contains) ? Decided::Yes : Decided::No;
 }
 
 void MathFilter::formulaText(const SongRow& row, std::string& out) const { appendFormula(row, out, nullptr); }

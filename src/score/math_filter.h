@@ -90,6 +90,9 @@ private:
         // Comparison with `text`: its UTF-16 units, made once; nothing when
         // the text is no well-formed UTF-8, which only the byte way compares right.
         std::optional<std::u16string> needle16{};
+        // Comparison of ~ or !~ with a needle16 that holds no comma: searched
+        // column by column, as it cannot span two columns of anyfield.
+        bool searchColumns = false;
     };
 
     // Building the pieces from the tokens, then choosing the template.
@@ -100,6 +103,7 @@ private:
     // The same over the row's UTF-16 units, when that gives decide's answer.
     enum class Decided { No, Yes, Unsure };
     Decided decide16(const Piece& piece, const SongRow& row) const;
+    Decided searchColumns16(const Piece& piece, const SongRow& row) const;
     bool fieldUnits(const SongRow& row, int code, bool all, bool lower, std::u16string& buffer,
                     std::u16string_view& units) const;
     // With `decided`, comparisons take the outcomes already found for this row.

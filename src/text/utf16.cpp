@@ -23,6 +23,13 @@ char16_t copyLoop(const char16_t* __restrict from, char16_t* __restrict to, std:
     return surrogates;
 }
 
+// Whether any surrogate stands in the units; as copyLoop, branch-free.
+char16_t anySurrogate(const char16_t* units, std::size_t n) {
+    char16_t surrogates = 0;
+    for (std::size_t i = 0; i < n; ++i) surrogates |= static_cast<char16_t>((units[i] & 0xF800) == 0xD800);
+    return surrogates;
+}
+
 }  // namespace
 
 bool wellFormedUtf16(std::u16string_view units) {
@@ -52,6 +59,20 @@ bool assignUnits(std::u16string& out, std::u16string_view units, bool lower) {
 
 bool contains(std::u16string_view text, std::u16string_view needle) {
     return text.find(needle) != std::u16string_view::npos;
+}
+
+Search findInLowercased(std::u16string_view text, std::u16string_view needle) {
+    if (anySurrogate(text.data(), text.size()) != 0 && !wellFormedUtf16(text)) return Search::IllFormed;
+    if (needle.size() > text.size()) return Search::Absent;
+    if (needle.empty()) return Search::Found;
+    const std::size_t last = text.size() - needle.size();
+    for (std::size_t i = 0; i <= last; ++i) {
+        if (lowerAscii(text[i]) != needle[0]) continue;
+        std::size_t k = 1;
+        while (k < needle.size() && lowerAscii(text[i + k]) == needle[k]) ++k;
+        if (k == needle.size()) return Search::Found;
+    }
+    return Search::Absent;
 }
 
 bool equalsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {

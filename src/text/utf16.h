@@ -39,6 +39,11 @@ bool assignUnits(std::u16string& out, std::u16string_view units, bool lower);
 // True when the needle occurs anywhere in the text (an empty needle always does).
 bool contains(std::u16string_view text, std::u16string_view needle);
 
+// contains() over the text ASCII lower-cased, without copying it; IllFormed,
+// and no answer, when the text is not wellFormedUtf16.
+enum class Search { Found, Absent, IllFormed };
+Search findInLowercased(std::u16string_view text, std::u16string_view needle);
+
 // Equality of two texts ignoring the case of ASCII letters.
 bool equalsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b);
 
