@@ -58,10 +58,21 @@ const std::vector<std::u16string> kTexts = {
     u"\xD800\xDC42",
 };
 
+bool wellFormed(std::u16string_view units) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (units[i] < 0xD800 || units[i] > 0xDFFF) continue;
+        if (units[i] > 0xDBFF || i + 1 == units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF) return false;
+        ++i;
+    }
+    return true;
+}
+
 struct Encoding {
     const char* label;
     const char* pragma;  // empty: SQLite's default, UTF-8
 };
+
+void PrintTo(const Encoding& e, std::ostream* os) { *os << e.label; }
 
 // The same songs in a library of the given encoding: every column of the
 // all-text-fields value gets one of the texts above, or NULL, bound as
@@ -93,7 +104,11 @@ std::string hostileLibrary(const fs::path& dir, const std::string& name, const s
             } else if (codes[k] == fieldcode::dateAdded && row % 3 == 0) {
                 sqlite3_bind_double(insert, at, 45000.25 + static_cast<double>(row));  // a number, as hosts store it
             } else {
-                const std::u16string& t = kTexts[(row * 5 + k * 3) % n];
+                // The first half of the songs holds no lone surrogate, so
+                // their rows are decided over the units from end to end.
+                std::size_t pick = (row * 5 + k * 3) % n;
+                while (row < 2 * n && !wellFormed(kTexts[pick])) pick = (pick + 1) % n;
+                const std::u16string& t = kTexts[pick];
                 sqlite3_bind_text16(insert, at, t.data(), static_cast<int>(t.size() * 2), SQLITE_TRANSIENT);
             }
         }
@@ -113,6 +128,7 @@ const std::vector<std::string> kNeedles = {
     "\xC3\x84",     "\xC3\xA4",      "\xCE\xA3",      "\xCF\x83",
     "\xCF\x82",     "\xC4\xB0",      "i",             "\xE2\x84\xAA",
     "k",            "\xC3\x9F",      "ss",            "\xF0\x9F\x98\x80",
+    "45",           ".25",           "e",             "inf",
     "\xF0\x9F\x98\x80 love",         "\xED\xA0\x80",  "\xC3",
     "\xF0\x90\x81\x82",              "\xEF\xBF\xBD",  "\xEF\xBF\xBF",
 };

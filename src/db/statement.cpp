@@ -122,6 +122,11 @@ std::int64_t Statement::columnInt64(int col) const { return sqlite3_column_int64
 
 bool Statement::isInteger(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_INTEGER; }
 
+bool Statement::isNumber(int col) const {
+    const int type = sqlite3_column_type(stmt_, col);
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+}
+
 double Statement::columnDouble(int col) const { return sqlite3_column_double(stmt_, col); }
 
 int Statement::columnCount() const { return sqlite3_column_count(stmt_); }

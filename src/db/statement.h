@@ -52,6 +52,8 @@ public:
     std::int64_t columnInt64(int col) const;
     // Whether the column's value is an integer.
     bool isInteger(int col) const;
+    // Whether it is an integer or a real.
+    bool isNumber(int col) const;
     double columnDouble(int col) const;
     int columnCount() const;
     // The name SQLite reports for the result column (for `SELECT *`, the

@@ -26,6 +26,10 @@ public:
     // convert SQLite's UTF-8 back, which need not be the units stored, so a
     // column this row has given as text() answers Unfit.
     virtual Utf16Text text16(int /*fieldCode*/) const { return {}; }
+
+    // Whether the column holds an integer or a real, whose text SQLite
+    // would have to format. False when unknown.
+    virtual bool holdsNumber(int /*fieldCode*/) const { return false; }
 };
 
 }  // namespace vantor

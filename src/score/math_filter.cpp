@@ -149,6 +149,11 @@ std::optional<MathFilter::Piece> MathFilter::comparisonAt(std::size_t i) const {
     }
     piece.searchColumns = piece.needle16 && (piece.op == Piece::Contains || piece.op == Piece::NotContains) &&
                           piece.needle16->find(u',') == std::u16string::npos;
+    // SQLite writes an integer as digits after an optional "-", a real as
+    // "%!.15g" does ("-1.5e+300", "Inf"); lower-casing adds "i" and "n".
+    // Letters of "NaN" are counted in too, though no stored real is one.
+    piece.passesNumbers = piece.searchColumns &&
+                          piece.needle16->find_first_not_of(u"0123456789+-.eEiInNfFaA") != std::u16string::npos;
     return piece;
 }
 
@@ -276,6 +281,8 @@ MathFilter::Decided MathFilter::decide16(const Piece& piece, const SongRow& row)
 // could hold what its units do not.
 MathFilter::Decided MathFilter::searchColumns16(const Piece& piece, const SongRow& row) const {
     const auto search = [&](int code) {
+        // Not formatting the number spares SQLite a printf per column and row.
+        if (piece.passesNumbers && row.holdsNumber(code)) return Search::Absent;
         const Utf16Text text = row.text16(code);
         return text.kind == Utf16Text::Unfit ? Search::IllFormed : findInLowercased(text.units, *piece.needle16);
     };

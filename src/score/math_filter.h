@@ -93,6 +93,8 @@ private:
         // Comparison of ~ or !~ with a needle16 that holds no comma: searched
         // column by column, as it cannot span two columns of anyfield.
         bool searchColumns = false;
+        // needle16 holds a unit no number's text has: numbers need no look.
+        bool passesNumbers = false;
     };
 
     // Building the pieces from the tokens, then choosing the template.

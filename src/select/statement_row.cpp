@@ -22,6 +22,11 @@ Utf16Text StatementRow::text16(int fieldCode) const {
     return statement_.text16(pos);
 }
 
+bool StatementRow::holdsNumber(int fieldCode) const {
+    const int pos = columns_.position(fieldCode);
+    return pos >= 0 && statement_.isNumber(pos);
+}
+
 std::int64_t idOf(const db::Statement& statement, int column) {
     if (statement.isInteger(column)) return statement.columnInt64(column);
     const auto id = statement.text(column);

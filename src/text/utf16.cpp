@@ -23,13 +23,6 @@ char16_t copyLoop(const char16_t* __restrict from, char16_t* __restrict to, std:
     return surrogates;
 }
 
-// Whether any surrogate stands in the units; as copyLoop, branch-free.
-char16_t anySurrogate(const char16_t* units, std::size_t n) {
-    char16_t surrogates = 0;
-    for (std::size_t i = 0; i < n; ++i) surrogates |= static_cast<char16_t>((units[i] & 0xF800) == 0xD800);
-    return surrogates;
-}
-
 }  // namespace
 
 bool wellFormedUtf16(std::u16string_view units) {
@@ -62,17 +55,41 @@ bool contains(std::u16string_view text, std::u16string_view needle) {
 }
 
 Search findInLowercased(std::u16string_view text, std::u16string_view needle) {
-    if (anySurrogate(text.data(), text.size()) != 0 && !wellFormedUtf16(text)) return Search::IllFormed;
-    if (needle.size() > text.size()) return Search::Absent;
-    if (needle.empty()) return Search::Found;
-    const std::size_t last = text.size() - needle.size();
-    for (std::size_t i = 0; i <= last; ++i) {
-        if (lowerAscii(text[i]) != needle[0]) continue;
-        std::size_t k = 1;
-        while (k < needle.size() && lowerAscii(text[i + k]) == needle[k]) ++k;
-        if (k == needle.size()) return Search::Found;
+    const std::size_t n = text.size();
+    const bool fits = !needle.empty() && needle.size() <= n;
+    const std::size_t tail = fits ? needle.size() - 1 : 0;
+    const std::size_t starts = fits ? n - tail : 0;  // where the needle could begin
+    const char16_t first = fits ? needle.front() : 0, last = fits ? needle.back() : 0;
+    const auto matchesAt = [&](std::size_t at) {
+        std::size_t k = 0;
+        while (k < needle.size() && lowerAscii(text[at + k]) == needle[k]) ++k;
+        return k == needle.size();
+    };
+    // Eight starts a turn, without a branch on any unit (so the compiler
+    // vectorises it): whether a surrogate came by, and whether the needle's
+    // first and last units stand where a match would put them; only a turn
+    // with such a candidate looks closer.
+    bool found = false;
+    char16_t surrogates = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= starts; i += 8) {
+        char16_t candidates = 0;
+        for (std::size_t j = 0; j < 8; ++j) {
+            const char16_t u = text[i + j];
+            surrogates |= static_cast<char16_t>((u & 0xF800) == 0xD800);
+            candidates |= static_cast<char16_t>((lowerAscii(u) == first) & (lowerAscii(text[i + j + tail]) == last));
+        }
+        if (candidates != 0 && !found) {
+            for (std::size_t j = i; j < i + 8; ++j) found = found || matchesAt(j);
+        }
     }
-    return Search::Absent;
+    for (; i < n; ++i) {
+        const char16_t u = text[i];
+        surrogates |= static_cast<char16_t>((u & 0xF800) == 0xD800);
+        if (!found && i < starts && lowerAscii(u) == first && matchesAt(i)) found = true;
+    }
+    if (surrogates != 0 && !wellFormedUtf16(text)) return Search::IllFormed;
+    return found || needle.empty() ? Search::Found : Search::Absent;
 }
 
 bool equalsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
