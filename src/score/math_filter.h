@@ -6,7 +6,9 @@
 // Parsing every row's text is the reference; score() reaches the same bits
 // faster where that has been shown safe: a template parsed once for formulas
 // of safe operations whose row values are plain numbers, else a cache of
-// scores by formula text.
+// scores by formula text; and on a UTF-16 library, text comparisons over the
+// stored units where they answer as the UTF-8 would. One instance per
+// thread: it keeps its working buffers in itself.
 //
 // score/ is where a song gets its score: the math filter's tokenizer and
 // token list (tokenizer.h, tokens.h), the classification and row score here,
