@@ -251,6 +251,7 @@ TEST(Utf16Compare, RunsOnAUtf16LibraryAndItsUtf8TwinGiveTheSameList) {
     struct Case {
         const char* math;
         const char* mode;
+        bool utf8 = true;  // the filter is UTF-8, as a Windows command line can carry it
     };
     const std::vector<Case> cases = {
         {"anyfield contains love", "2"},
@@ -258,13 +259,14 @@ TEST(Utf16Compare, RunsOnAUtf16LibraryAndItsUtf8TwinGiveTheSameList) {
         {"artist=love", "0"},
         {"artist!=\xC3\x84 \xC3\xA4", "0"},
         {"comment!~love", "0"},
-        {"anyfield~'\xED\xA0\x80'", "0"},
+        {"anyfield~'\xED\xA0\x80'", "0", false},
         {"anyfield~'\xF0\x90\x81\x82'", "0"},
         {"artist~album", "0"},
         {"2*(artist~'love')+(anyfield~'\xCF\x83')+(album!~'\xE2\x84\xAA')", "2"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.math);
+        if (kOnWindows && !c.utf8) continue;  // no UTF-16 command line carries it
         std::string results[2];
         int i = 0;
         for (const std::string& lib : {utf16, utf8}) {
