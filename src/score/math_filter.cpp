@@ -77,6 +77,7 @@ MathFilter::MathFilter(const TokenList& list) {
     }
     buildPieces();
     chooseTemplate();
+    for (const int code : allTextFieldCodes()) allTextColumns_.emplace_back(code, isScorerNumeric(code));
 }
 
 // Walks the tokens once, as every row would, and keeps what each step puts
@@ -280,18 +281,20 @@ MathFilter::Decided MathFilter::decide16(const Piece& piece, const SongRow& row)
 // after it hold. A column without it must be well-formed too, or its UTF-8
 // could hold what its units do not.
 MathFilter::Decided MathFilter::searchColumns16(const Piece& piece, const SongRow& row) const {
-    const auto search = [&](int code) {
-        // Not formatting the number spares SQLite a printf per column and row.
-        if (piece.passesNumbers && row.holdsNumber(code)) return Search::Absent;
+    const auto search = [&](int code, bool numeric) {
+        // Not formatting the number spares SQLite a printf per column and
+        // row. Only the catalogue's number columns are asked: a text column
+        // holding a number is merely read as text.
+        if (numeric && piece.passesNumbers && row.holdsNumber(code)) return Search::Absent;
         const Utf16Text text = row.text16(code);
         return text.kind == Utf16Text::Unfit ? Search::IllFormed : findInLowercased(text.units, *piece.needle16);
     };
     Search result = Search::Absent;
     if (!piece.leftAll) {
-        result = search(piece.code);
+        result = search(piece.code, isScorerNumeric(piece.code));
     } else {
-        for (const int code : allTextFieldCodes()) {
-            result = search(code);
+        for (const auto& [code, numeric] : allTextColumns_) {
+            result = search(code, numeric);
             if (result != Search::Absent) break;
         }
     }

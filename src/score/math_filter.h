@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "filter/song_row.h"
@@ -125,6 +126,8 @@ private:
     std::unique_ptr<FormulaTemplate> template_;
     std::vector<double> slotValues_;
     std::vector<char> decided_;  // this row's comparison outcomes, in order
+    // anyfield's columns, each with whether the catalogue has it a number.
+    std::vector<std::pair<int, bool>> allTextColumns_;
 };
 
 // Whether fparser can take the text without running out of stack: it
