@@ -5,6 +5,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <memory>
 #include <utility>
 
 #include "db/connection.h"
@@ -16,7 +18,10 @@ Statement::~Statement() { finalize(); }
 Statement::Statement(Statement&& other) noexcept
     : stmt_(std::exchange(other.stmt_, nullptr)),
       connection_(std::exchange(other.connection_, nullptr)),
-      delivered_(other.delivered_) {}
+      delivered_(other.delivered_),
+      utf16_(other.utf16_),
+      steps_(other.steps_),
+      readAsUtf8_(std::move(other.readAsUtf8_)) {}
 
 Statement& Statement::operator=(Statement&& other) noexcept {
     if (this != &other) {
@@ -24,6 +29,9 @@ Statement& Statement::operator=(Statement&& other) noexcept {
         stmt_ = std::exchange(other.stmt_, nullptr);
         connection_ = std::exchange(other.connection_, nullptr);
         delivered_ = other.delivered_;
+        utf16_ = other.utf16_;
+        steps_ = other.steps_;
+        readAsUtf8_ = std::move(other.readAsUtf8_);
     }
     return *this;
 }
@@ -32,6 +40,8 @@ int Statement::prepare(Connection& db, const std::string& sql) {
     finalize();
     connection_ = &db;
     delivered_ = false;
+    utf16_ = -1;
+    readAsUtf8_.clear();
     // Length -1 and no tail: the first statement is all that is ever run.
     int rc = sqlite3_prepare_v2(db.handle(), sql.c_str(), -1, &stmt_, nullptr);
     if (db.reopenedOnRecoveredCopy(rc) || db.reopenedImmutable(rc)) {
@@ -44,6 +54,7 @@ int Statement::prepare(Connection& db, const std::string& sql) {
 int Statement::step() {
     // An empty text prepares to no statement at all; stepping it is a misuse.
     if (stmt_ == nullptr) return SQLITE_MISUSE;
+    ++steps_;  // a new row: no column of it has been read yet
     int rc = sqlite3_step(stmt_);
     if (!delivered_ && connection_->reopenedOnRecoveredCopy(rc)) {
         // The statement belongs to the handle just left: prepare it anew on the copy.
@@ -62,6 +73,11 @@ std::optional<std::string_view> Statement::text(int col) const {
     // every other value, empty ones included, has one. Asking the type first
     // would cost a third call per column in the row loops.
     const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
+    if (col >= 0) {
+        const auto at = static_cast<std::size_t>(col);
+        if (at >= readAsUtf8_.size()) readAsUtf8_.resize(at + 1, 0);
+        readAsUtf8_[at] = steps_;
+    }
     if (chars == nullptr) return std::nullopt;
     return std::string_view(chars, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col)));
 }
@@ -81,11 +97,50 @@ void Statement::reset() {
 
 int Statement::valueType(int col) const { return sqlite3_column_type(stmt_, col); }
 
+Utf16Text Statement::text16(int col) const {
+    if (stmt_ == nullptr) return {Utf16Text::Null};
+    if (col >= 0 && static_cast<std::size_t>(col) < readAsUtf8_.size() &&
+        readAsUtf8_[static_cast<std::size_t>(col)] == steps_) {
+        return {};
+    }
+    const void* units = sqlite3_column_text16(stmt_, col);
+    if (units == nullptr) return {Utf16Text::Null};
+    const int bytes = sqlite3_column_bytes16(stmt_, col);
+    // SQLite's UTF-8 drops an odd last byte, and it does not promise an
+    // aligned pointer: such a value is read as UTF-8 rather than guessed at.
+    if (bytes % 2 != 0 || reinterpret_cast<std::uintptr_t>(units) % alignof(char16_t) != 0) return {};
+    return {Utf16Text::Units,
+            std::u16string_view(static_cast<const char16_t*>(units), static_cast<std::size_t>(bytes) / 2)};
+}
+
+bool Statement::textIsUtf16() const {
+    if (utf16_ < 0) {
+        utf16_ = 0;
+        sqlite3* db = stmt_ != nullptr ? sqlite3_db_handle(stmt_) : nullptr;
+        sqlite3_stmt* raw = nullptr;
+        if (db != nullptr && sqlite3_prepare_v2(db, "PRAGMA encoding", -1, &raw, nullptr) == SQLITE_OK) {
+            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> pragma(raw, sqlite3_finalize);
+            // Any doubt answers UTF-8, which reads every library right, only slower.
+            if (raw != nullptr && sqlite3_step(raw) == SQLITE_ROW) {
+                const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
+                utf16_ = name != nullptr && (std::string_view(name) == "UTF-16le" ||
+                                             std::string_view(name) == "UTF-16be");
+            }
+        }
+    }
+    return utf16_ == 1;
+}
+
 int Statement::columnInt(int col) const { return sqlite3_column_int(stmt_, col); }
 
 std::int64_t Statement::columnInt64(int col) const { return sqlite3_column_int64(stmt_, col); }
 
 bool Statement::isInteger(int col) const { return sqlite3_column_type(stmt_, col) == SQLITE_INTEGER; }
+
+bool Statement::isNumber(int col) const {
+    const int type = sqlite3_column_type(stmt_, col);
+    return type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+}
 
 double Statement::columnDouble(int col) const { return sqlite3_column_double(stmt_, col); }
 

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "text/utf16.h"
+
 struct sqlite3_stmt;
 
 namespace vantor::db {
@@ -39,14 +41,28 @@ public:
     // Back to before the first step, the bindings kept.
     void reset();
 
-    // The column's text, valid until the next step; nullopt for NULL.
+    // The column's text, valid until the next step; nullopt for NULL. In a
+    // UTF-16 library SQLite converts the value to UTF-8 in place, so units
+    // text16() gave for this column are invalid from here on.
     std::optional<std::string_view> text(int col) const;
+    // The column's text as UTF-16 units, valid until the next step or until
+    // text() of the same column. Only for a statement whose library stores
+    // UTF-16 (textIsUtf16): elsewhere it would convert UTF-8 in place, and
+    // SQLite's UTF-8 to UTF-16 is lossy for bytes that are no UTF-8. Unfit
+    // for a column this row has already given as text(): its units now are
+    // SQLite's conversion back, not the stored text.
+    Utf16Text text16(int col) const;
+    // Whether the library stores its text as UTF-16 (PRAGMA encoding is
+    // UTF-16le or UTF-16be). Asked of the library once, then remembered.
+    bool textIsUtf16() const;
     int columnInt(int col) const;
     std::int64_t columnInt64(int col) const;
     // The column value's type (valuetype::integer, ...).
     int valueType(int col) const;
     // Whether the column's value is an integer.
     bool isInteger(int col) const;
+    // Whether it is an integer or a real.
+    bool isNumber(int col) const;
     double columnDouble(int col) const;
     int columnCount() const;
     // The name SQLite reports for the result column (for `SELECT *`, the
@@ -63,6 +79,10 @@ private:
     // while the statement lives.
     Connection* connection_ = nullptr;
     bool delivered_ = false;  // a row has come: running again would repeat rows
+    mutable signed char utf16_ = -1;  // textIsUtf16: -1 not asked yet
+    // Steps so far, and for each column the step whose row gave it as text().
+    std::uint64_t steps_ = 0;
+    mutable std::vector<std::uint64_t> readAsUtf8_;
 };
 
 // The SQLite result codes the run tells apart, so callers need not include sqlite3.h.

@@ -234,4 +234,19 @@ std::string BuildAllFields(const SongRow& row) {
     return out;
 }
 
+bool BuildAllFields16(const SongRow& row, std::u16string& out, bool lower) {
+    out.clear();
+    bool first = true;
+    for (const int code : allTextFieldCodes()) {
+        if (!first) out.push_back(u',');
+        first = false;
+        const Utf16Text text = row.text16(code);
+        if (text.kind == Utf16Text::Unfit) return false;
+        const std::size_t at = out.size();
+        out.resize(at + text.units.size());
+        if (!copyUnits(text.units, out.data() + at, lower)) return false;
+    }
+    return true;
+}
+
 }  // namespace vantor

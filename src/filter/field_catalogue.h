@@ -129,5 +129,9 @@ std::string anyfieldSql(const ColumnMap& map);
 void BuildAllFields(const SongRow& row, std::string& out);
 // The same, as a new text.
 std::string BuildAllFields(const SongRow& row);
+// The same as UTF-16 units, for a row that holdsUtf16(), ASCII lower-cased
+// when `lower`. False, with the value incomplete, when a column's units do
+// not stand for its UTF-8: unreadable in place, or a lone surrogate.
+bool BuildAllFields16(const SongRow& row, std::u16string& out, bool lower);
 
 }  // namespace vantor

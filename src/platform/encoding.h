@@ -3,6 +3,7 @@
 // Windows). The rules of which encoding a file is in live elsewhere.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ bool isUtf8(std::string_view bytes);
 
 // UTF-16 code units to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string utf8FromUtf16(std::u16string_view units);
+
+// Well-formed UTF-8 as UTF-16 code units; nothing for any other bytes.
+std::optional<std::u16string> utf16FromUtf8(std::string_view bytes);
 
 // Text in a Windows code page (1252, 1251, 932, ...) to UTF-8. A code page
 // the system does not know leaves the bytes as they are.

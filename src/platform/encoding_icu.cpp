@@ -65,6 +65,20 @@ std::string utf8FromUtf16(std::u16string_view units) {
     return out;
 }
 
+std::optional<std::u16string> utf16FromUtf8(std::string_view bytes) {
+    // A filter's word or a file name: far below ICU's int32 lengths.
+    if (bytes.size() > INT_MAX / 4) return std::nullopt;
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t units = 0;
+    u_strFromUTF8(nullptr, 0, &units, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    if (status != U_BUFFER_OVERFLOW_ERROR && U_FAILURE(status)) return std::nullopt;
+    std::u16string out(static_cast<std::size_t>(units), u'\0');
+    status = U_ZERO_ERROR;
+    u_strFromUTF8(out.data(), units, &units, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
+    if (U_FAILURE(status)) return std::nullopt;
+    return out;
+}
+
 std::string utf8FromCodePage(std::string_view bytes, unsigned codePage) {
     Converter from = openCodePage(codePage);
     // ICU takes int32 lengths; no settings file comes near half a gigabyte.

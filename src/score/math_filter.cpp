@@ -7,8 +7,10 @@
 #include <algorithm>
 
 #include "filter/field_catalogue.h"
+#include "platform/encoding.h"
 #include "report/run_error.h"
 #include "text/toolkit.h"
+#include "text/utf16.h"
 
 namespace vantor {
 namespace {
@@ -75,6 +77,7 @@ MathFilter::MathFilter(const TokenList& list) {
     }
     buildPieces();
     chooseTemplate();
+    for (const int code : allTextFieldCodes()) allTextColumns_.emplace_back(code, isScorerNumeric(code));
 }
 
 // Walks the tokens once, as every row would, and keeps what each step puts
@@ -123,6 +126,8 @@ std::optional<MathFilter::Piece> MathFilter::comparisonAt(std::size_t i) const {
     std::string label = textAt(tokens_, i + 2);
     if (MMlabelToNumber(label) == fieldcode::unknown) {
         piece.text = label;
+        piece.needle16 = platform::utf16FromUtf8(piece.text);
+        if (piece.needle16 && !wellFormedUtf16(*piece.needle16)) piece.needle16.reset();
     } else if (const ClassifiedToken& right = tokens_[i + 2];
                right.operandType == operand::text || right.operandType == operand::allText) {
         piece.rightField = true;
@@ -143,6 +148,13 @@ std::optional<MathFilter::Piece> MathFilter::comparisonAt(std::size_t i) const {
     } else {
         return std::nullopt;
     }
+    piece.searchColumns = piece.needle16 && (piece.op == Piece::Contains || piece.op == Piece::NotContains) &&
+                          piece.needle16->find(u',') == std::u16string::npos;
+    // SQLite writes an integer as digits after an optional "-", a real as
+    // "%!.15g" does ("-1.5e+300", "Inf"); lower-casing adds "i" and "n".
+    // Letters of "NaN" are counted in too, though no stored real is one.
+    piece.passesNumbers = piece.searchColumns &&
+                          piece.needle16->find_first_not_of(u"0123456789+-.eEiInNfFaA") != std::u16string::npos;
     return piece;
 }
 
@@ -212,6 +224,84 @@ bool MathFilter::decide(const Piece& piece, const SongRow& row) const {
     return false;
 }
 
+// A text field's units, or the all-text-fields value's, ASCII lower-cased
+// when `lower`; NULL reads as the empty text. `units` is set to the result:
+// the row's own units when they need no change, else `buffer`. False when
+// the units would not give what SQLite's UTF-8 gives: a value not readable
+// in place, or a lone surrogate, which SQLite's conversion folds into a
+// shape of its own.
+bool MathFilter::fieldUnits(const SongRow& row, int code, bool all, bool lower, std::u16string& buffer,
+                            std::u16string_view& units) const {
+    if (all) {
+        if (!BuildAllFields16(row, buffer, lower)) return false;
+        units = buffer;
+        return true;
+    }
+    const Utf16Text text = row.text16(code);
+    if (text.kind == Utf16Text::Unfit) return false;
+    if (!lower) {
+        units = text.units;
+        return wellFormedUtf16(units);
+    }
+    if (!assignUnits(buffer, text.units, true)) return false;
+    units = buffer;
+    return true;
+}
+
+// decide() over UTF-16 units. Well-formed UTF-16 and its UTF-8 are the same
+// characters, ASCII lower-casing touches the same ones in both, and a
+// well-formed needle matches at character boundaries in either: so the
+// answer is decide()'s whenever both sides are well-formed. Otherwise Unsure,
+// and the caller asks decide().
+MathFilter::Decided MathFilter::decide16(const Piece& piece, const SongRow& row) const {
+    if (piece.searchColumns) return searchColumns16(piece, row);
+    if (!piece.rightField && !piece.needle16) return Decided::Unsure;
+    std::u16string_view left, right;
+    if (!fieldUnits(row, piece.code, piece.leftAll, true, left16_, left)) return Decided::Unsure;
+    // The right text as it stands, as decide() takes it.
+    if (!piece.rightField) {
+        right = *piece.needle16;
+    } else if (!fieldUnits(row, piece.rightCode, piece.rightAll, false, right16_, right)) {
+        return Decided::Unsure;
+    }
+    bool holds = false;
+    switch (piece.op) {
+    case Piece::Contains: holds = contains(left, right); break;
+    case Piece::Equals: holds = equalsIgnoreAsciiCase(left, right); break;
+    case Piece::NotContains: holds = !contains(left, right); break;
+    case Piece::NotEquals: holds = !equalsIgnoreAsciiCase(left, right); break;
+    }
+    return holds ? Decided::Yes : Decided::No;
+}
+
+// A literal without a comma searched in the field's units, or in each
+// column of anyfield's in turn, with nothing copied. The first well-formed
+// column that holds it decides: SQLite converts every column on its own, so
+// the UTF-8 value holds that column's text unchanged, whatever the columns
+// after it hold. A column without it must be well-formed too, or its UTF-8
+// could hold what its units do not.
+MathFilter::Decided MathFilter::searchColumns16(const Piece& piece, const SongRow& row) const {
+    const auto search = [&](int code, bool numeric) {
+        // Not formatting the number spares SQLite a printf per column and
+        // row. Only the catalogue's number columns are asked: a text column
+        // holding a number is merely read as text.
+        if (numeric && piece.passesNumbers && row.holdsNumber(code)) return Search::Absent;
+        const Utf16Text text = row.text16(code);
+        return text.kind == Utf16Text::Unfit ? Search::IllFormed : findInLowercased(text.units, *piece.needle16);
+    };
+    Search result = Search::Absent;
+    if (!piece.leftAll) {
+        result = search(piece.code, isScorerNumeric(piece.code));
+    } else {
+        for (const auto& [code, numeric] : allTextColumns_) {
+            result = search(code, numeric);
+            if (result != Search::Absent) break;
+        }
+    }
+    if (result == Search::IllFormed) return Decided::Unsure;
+    return (result == Search::Found) == (piece.op == Piece::Contains) ? Decided::Yes : Decided::No;
+}
+
 void MathFilter::formulaText(const SongRow& row, std::string& out) const { appendFormula(row, out, nullptr); }
 
 void MathFilter::appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const {
@@ -253,10 +343,21 @@ double MathFilter::parseAndEval(const std::string& formula) {
 }
 
 double MathFilter::score(const SongRow& row) {
-    // Comparisons are decided once per row, for the template and the text alike.
+    // Comparisons are decided once per row, for the template and the text
+    // alike. A UTF-16 library's texts are compared as the units it stores,
+    // sparing SQLite a conversion of every column; a comparison the units
+    // cannot decide reads UTF-8, as every row did before. That read converts
+    // its columns in place: the units decide16 looked at are dead from then
+    // on and must never be used again (no view of them outlives decide16;
+    // left16_ and right16_ hold copies), and the row answers Unfit when such
+    // a column is asked for as units again.
     decided_.clear();
+    const bool units = row.holdsUtf16();
     for (const Piece& piece : pieces_) {
-        if (piece.kind == Piece::Comparison) decided_.push_back(decide(piece, row) ? 1 : 0);
+        if (piece.kind != Piece::Comparison) continue;
+        Decided d = units ? decide16(piece, row) : Decided::Unsure;
+        if (d == Decided::Unsure) d = decide(piece, row) ? Decided::Yes : Decided::No;
+        decided_.push_back(d == Decided::Yes ? 1 : 0);
     }
     if (template_) {
         bool plain = true;

@@ -6,7 +6,9 @@
 // Parsing every row's text is the reference; score() reaches the same bits
 // faster where that has been shown safe: a template parsed once for formulas
 // of safe operations whose row values are plain numbers, else a cache of
-// scores by formula text.
+// scores by formula text; and on a UTF-16 library, text comparisons over the
+// stored units where they answer as the UTF-8 would. One instance per
+// thread: it keeps its working buffers in itself.
 //
 // score/ is where a song gets its score: the math filter's tokenizer and
 // token list (tokenizer.h, tokens.h), the classification and row score here,
@@ -19,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "filter/song_row.h"
@@ -87,6 +90,14 @@ private:
         bool rightField = false;  // Comparison: the right operand is a field, not `text`
         int rightCode = 0;
         bool rightAll = false;
+        // Comparison with `text`: its UTF-16 units, made once; nothing when
+        // the text is no well-formed UTF-8, which only the byte way compares right.
+        std::optional<std::u16string> needle16{};
+        // Comparison of ~ or !~ with a needle16 that holds no comma: searched
+        // column by column, as it cannot span two columns of anyfield.
+        bool searchColumns = false;
+        // needle16 holds a unit no number's text has: numbers need no look.
+        bool passesNumbers = false;
     };
 
     // Building the pieces from the tokens, then choosing the template.
@@ -94,6 +105,12 @@ private:
     std::optional<Piece> comparisonAt(std::size_t i) const;
     void chooseTemplate();
     bool decide(const Piece& piece, const SongRow& row) const;
+    // The same over the row's UTF-16 units, when that gives decide's answer.
+    enum class Decided { No, Yes, Unsure };
+    Decided decide16(const Piece& piece, const SongRow& row) const;
+    Decided searchColumns16(const Piece& piece, const SongRow& row) const;
+    bool fieldUnits(const SongRow& row, int code, bool all, bool lower, std::u16string& buffer,
+                    std::u16string_view& units) const;
     // With `decided`, comparisons take the outcomes already found for this row.
     void appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const;
     std::string_view fieldText(const SongRow& row, int code, bool all, std::string& buffer) const;
@@ -104,10 +121,13 @@ private:
     FunctionParser parser_;
     std::string formula_;  // reused for every row
     mutable std::string left_, right_;
+    mutable std::u16string left16_, right16_;
     ScoreCache cache_;
     std::unique_ptr<FormulaTemplate> template_;
     std::vector<double> slotValues_;
     std::vector<char> decided_;  // this row's comparison outcomes, in order
+    // anyfield's columns, each with whether the catalogue has it a number.
+    std::vector<std::pair<int, bool>> allTextColumns_;
 };
 
 // Whether fparser can take the text without running out of stack: it

@@ -23,6 +23,9 @@ public:
     StatementRow(const db::Statement& statement, const ColumnMap& columns) : statement_(statement), columns_(columns) {}
 
     std::optional<std::string_view> text(int fieldCode) const override;
+    bool holdsUtf16() const override;
+    Utf16Text text16(int fieldCode) const override;
+    bool holdsNumber(int fieldCode) const override;
 
 private:
     const db::Statement& statement_;
