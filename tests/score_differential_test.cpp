@@ -16,8 +16,10 @@
 #include "report/run_error.h"
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
+#include "score_outcome.h"
 
 using namespace vantor;
+using namespace vantor::testing;
 
 namespace {
 
@@ -126,31 +128,7 @@ struct Generator {
 };
 
 // The math filter as a run prepares it, up to the classified token list.
-TokenList prepared(std::string math) {
-    rewriteMathFilterAsTyped(math);
-    math = easyFormulaToFullRedone(math);
-    rewriteMathRating(math);
-    return exptokenize2(math, kToday);
-}
-
-struct Outcome {
-    bool threw = false;
-    int code = 0;
-    std::uint64_t bits = 0;
-    bool operator==(const Outcome&) const = default;
-};
-
-template <typename F>
-Outcome outcomeOf(F&& scoring) {
-    Outcome o;
-    try {
-        o.bits = std::bit_cast<std::uint64_t>(scoring());
-    } catch (const RunError& e) {
-        o.threw = true;
-        o.code = e.code();
-    }
-    return o;
-}
+TokenList prepared(const std::string& math) { return preparedMath(math, kToday); }
 
 struct Tally {
     int formulas = 0, templated = 0, rows = 0;

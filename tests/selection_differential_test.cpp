@@ -21,6 +21,7 @@
 #include "report/run_error.h"
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
+#include "score_outcome.h"
 #include "select/selection.h"
 
 using namespace vantor;
@@ -30,12 +31,7 @@ namespace {
 
 constexpr const char* kToday = "45658.250000";
 
-TokenList preparedMath(std::string math) {
-    rewriteMathFilterAsTyped(math);
-    math = easyFormulaToFullRedone(math);
-    rewriteMathRating(math);
-    return exptokenize2(math, kToday);
-}
+TokenList preparedMath(const std::string& math) { return vantor::testing::preparedMath(math, kToday); }
 
 // A library with numbers a formula can stumble on: signs, blanks, exponents,
 // empty texts and NULLs in numeric columns, and many ties in Year and Artist.

@@ -23,6 +23,7 @@
 #include "report/run_error.h"
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
+#include "score_outcome.h"
 #include "select/statement_row.h"
 
 using namespace vantor;
@@ -152,31 +153,7 @@ std::vector<std::string> mathFilters() {
     return filters;
 }
 
-TokenList prepared(std::string math) {
-    rewriteMathFilterAsTyped(math);
-    math = easyFormulaToFullRedone(math);
-    rewriteMathRating(math);
-    return exptokenize2(math, "45123.5");
-}
-
-struct Outcome {
-    bool threw = false;
-    int code = 0;
-    std::uint64_t bits = 0;
-    bool operator==(const Outcome&) const = default;
-};
-
-template <typename F>
-Outcome outcomeOf(F&& scoring) {
-    Outcome o;
-    try {
-        o.bits = std::bit_cast<std::uint64_t>(scoring());
-    } catch (const RunError& e) {
-        o.threw = true;
-        o.code = e.code();
-    }
-    return o;
-}
+TokenList prepared(const std::string& math) { return preparedMath(math, "45123.5"); }
 
 enum class Way { Units, Utf8, Utf8ThenUnits };
 
