@@ -161,17 +161,19 @@ std::vector<std::string> columnNames(const Statement& statement) {
     return names;
 }
 
-std::vector<std::string> tableColumnNames(Connection& db, const std::string& table, int* rc) {
+std::string quotedIdentifier(std::string_view name) {
     std::string quoted = "\"";
-    for (const char c : table) {
+    for (const char c : name) {
         quoted += c;
         if (c == '"') quoted += '"';
     }
-    quoted += '"';
+    return quoted + '"';
+}
 
+std::vector<std::string> tableColumnNames(Connection& db, const std::string& table, int* rc) {
     std::vector<std::string> names;
     Statement st;
-    int result = st.prepare(db, "PRAGMA table_info(" + quoted + ")");
+    int result = st.prepare(db, "PRAGMA table_info(" + quotedIdentifier(table) + ")");
     if (result == SQLITE_OK) {
         // Rows come in column order; column 1 is the name.
         while ((result = st.step()) == SQLITE_ROW) names.emplace_back(st.text(1).value_or(""));

@@ -105,6 +105,9 @@ bool likePatternTooLong(const Connection& db, int rc);
 // The longest LIKE or GLOB pattern this connection accepts, in bytes.
 int likePatternLimit(const Connection& db);
 
+// A name as an SQL identifier in double quotes, a quote inside doubled.
+std::string quotedIdentifier(std::string_view name);
+
 // The names of the prepared statement's result columns, in order.
 std::vector<std::string> columnNames(const Statement& statement);
 

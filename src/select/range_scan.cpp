@@ -16,6 +16,7 @@
 #include "db/value_order.h"
 #include "select/selection_sql.h"
 #include "select/sort_plan.h"
+#include "select/song_data.h"
 #include "select/sorted_parts.h"
 #include "select/statement_row.h"
 
@@ -40,15 +41,6 @@ constexpr std::string_view keyRange = "0 search songs using integer primary key 
 // matching row once, in its order, whatever range it is given.
 constexpr std::string_view kWholeWalkOpcodes[] = {"Last",     "Prev",     "DecrJumpZero", "OffsetLimit", "IfPos",
                                                   "AggStep",  "AggStep1", "AggFinal",     "AggValue",    "AggInverse"};
-
-std::string quotedName(const std::string& name) {
-    std::string quoted = "\"";
-    for (const char c : name) {
-        quoted += c;
-        if (c == '"') quoted += '"';
-    }
-    return quoted + '"';
-}
 
 // The plan's walk line when the statement is a single walk, sorted by SQLite
 // when `sorted` (and only then), free of the instructions above; nothing
@@ -77,7 +69,7 @@ std::string indexNamed(const std::string& line, std::string_view prefix) {
 // the order of that column, then of ID.
 std::optional<std::string> leadingColumn(db::Connection& connection, const std::string& index) {
     db::Statement info;
-    if (info.prepare(connection, "PRAGMA index_xinfo(" + quotedName(index) + ")") != db::result::ok) return std::nullopt;
+    if (info.prepare(connection, "PRAGMA index_xinfo(" + db::quotedIdentifier(index) + ")") != db::result::ok) return std::nullopt;
     // Columns: seqno, cid, name, desc, coll, key; the first row is the first column.
     if (info.step() != db::result::row || info.columnInt(1) < 0 || info.columnInt(3) != 0) return std::nullopt;
     const auto name = info.text(2);
@@ -134,9 +126,9 @@ std::vector<Key> idBounds(std::int64_t first, std::int64_t last, int parts) {
 // entries each: its keys at equal steps through it. Only numbers qualify,
 // whose order is the same in the index and in the comparisons of the parts.
 std::vector<Key> indexBounds(db::Connection& connection, const WalkOrder& walk, int songs, int parts) {
-    const std::string column = quotedName(walk.column);
+    const std::string column = db::quotedIdentifier(walk.column);
     db::Statement at;
-    if (at.prepare(connection, "SELECT " + column + " FROM songs INDEXED BY " + quotedName(walk.index) + " WHERE " +
+    if (at.prepare(connection, "SELECT " + column + " FROM songs INDEXED BY " + db::quotedIdentifier(walk.index) + " WHERE " +
                                    column + " IS NOT NULL ORDER BY " + column + " LIMIT 1 OFFSET ?1") !=
         db::result::ok) {
         return {};
@@ -191,11 +183,8 @@ bool prepareRange(Part& part, db::Connection& connection, const std::string& sql
 }
 
 SongFacts factsOf(std::int64_t id, const db::Statement& statement, const CandidateColumns& at) {
-    SongFacts facts{id, 0, std::nullopt};
-    if (at.length >= 0 && statement.text(at.length)) facts.lengthMs = statement.columnInt64(at.length);
-    if (at.artist >= 0) {
-        if (const auto artist = statement.text(at.artist)) facts.artist.emplace(*artist);
-    }
+    SongFacts facts{id, lengthInRow(statement, at.length), std::nullopt};
+    if (const auto artist = artistInRow(statement, at.artist)) facts.artist.emplace(*artist);
     return facts;
 }
 
@@ -335,8 +324,8 @@ std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower
     const std::size_t from = sql.find(selectionsql::narrowHeadEnd);
     if (from == std::string::npos) return {};
     std::string keys;  // a sorted walk's key columns, after the selection query's own
-    for (const SortTerm& term : walk.sort) keys += "," + quotedName(term.column);
-    const std::string key = quotedName(walk.column);
+    for (const SortTerm& term : walk.sort) keys += "," + db::quotedIdentifier(term.column);
+    const std::string key = db::quotedIdentifier(walk.column);
     std::string range = " FROM (SELECT * FROM songs WHERE ";
     if (nulls) range += key + " IS NULL";
     if (lower) range += key + " >= ?1";

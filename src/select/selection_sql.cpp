@@ -1,6 +1,7 @@
 // The sort query's two forms, built from the stage's SQL texts.
 #include "select/selection_sql.h"
 
+#include "db/statement.h"
 #include "text/id_list.h"
 
 namespace vantor {
@@ -19,7 +20,7 @@ std::string buildSortQuery(const std::vector<std::int64_t>& ids, const std::stri
 
 std::string buildKeyLookup(const std::string& list, const std::string& index) {
     std::string sql(selectionsql::keyLookupHead);
-    if (!index.empty()) sql += " INDEXED BY \"" + index + "\"";
+    if (!index.empty()) sql += " INDEXED BY " + db::quotedIdentifier(index);
     return sql + " WHERE ID IN (" + list + ")";
 }
 

@@ -32,12 +32,16 @@ void SongData::add(std::int64_t id, std::int64_t lengthMs, std::optional<std::st
     }
 }
 
+std::int64_t lengthInRow(const db::Statement& statement, int lengthColumn) {
+    return lengthColumn >= 0 && statement.text(lengthColumn) ? statement.columnInt64(lengthColumn) : 0;
+}
+
+std::optional<std::string_view> artistInRow(const db::Statement& statement, int artistColumn) {
+    return artistColumn >= 0 ? statement.text(artistColumn) : std::nullopt;
+}
+
 void SongData::addRow(std::int64_t id, const db::Statement& statement, int lengthColumn, int artistColumn) {
-    std::int64_t length = 0;
-    if (lengthColumn >= 0 && statement.text(lengthColumn)) length = statement.columnInt64(lengthColumn);
-    std::optional<std::string_view> artist;
-    if (artistColumn >= 0) artist = statement.text(artistColumn);
-    add(id, length, artist);
+    add(id, lengthInRow(statement, lengthColumn), artistInRow(statement, artistColumn));
 }
 
 SongInfo SongData::of(std::int64_t id) const {

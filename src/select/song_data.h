@@ -56,6 +56,11 @@ private:
     Names spelled_;  // name as stored: its number, so each spelling is folded once
 };
 
+// A row's SongLength (0 for NULL, or when `lengthColumn` is -1: not fetched)
+// and Artist (nothing for NULL or not fetched), as addRow reads them.
+std::int64_t lengthInRow(const db::Statement& statement, int lengthColumn);
+std::optional<std::string_view> artistInRow(const db::Statement& statement, int artistColumn);
+
 // Reads the length and artist of these songs from the library by ID, on a
 // connection of its own, with the selection connection's codes: RunError
 // stage::selectionOpen, selectionPrepare or selectionStep + SQLite's code.
