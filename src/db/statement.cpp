@@ -115,18 +115,9 @@ Utf16Text Statement::text16(int col) const {
 
 bool Statement::textIsUtf16() const {
     if (utf16_ < 0) {
-        utf16_ = 0;
-        sqlite3* db = stmt_ != nullptr ? sqlite3_db_handle(stmt_) : nullptr;
-        sqlite3_stmt* raw = nullptr;
-        if (db != nullptr && sqlite3_prepare_v2(db, "PRAGMA encoding", -1, &raw, nullptr) == SQLITE_OK) {
-            const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> pragma(raw, sqlite3_finalize);
-            // Any doubt answers UTF-8, which reads every library right, only slower.
-            if (raw != nullptr && sqlite3_step(raw) == SQLITE_ROW) {
-                const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(raw, 0));
-                utf16_ = name != nullptr && (std::string_view(name) == "UTF-16le" ||
-                                             std::string_view(name) == "UTF-16be");
-            }
-        }
+        // Any doubt answers UTF-8, which reads every library right, only slower.
+        const std::string encoding = connection_ != nullptr ? textEncoding(*connection_) : std::string();
+        utf16_ = encoding == "UTF-16le" || encoding == "UTF-16be";
     }
     return utf16_ == 1;
 }
@@ -159,6 +150,12 @@ std::vector<std::string> columnNames(const Statement& statement) {
     names.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) names.emplace_back(statement.columnName(i));
     return names;
+}
+
+std::string textEncoding(Connection& db) {
+    Statement statement;
+    if (statement.prepare(db, "PRAGMA encoding") != SQLITE_OK || statement.step() != SQLITE_ROW) return {};
+    return std::string(statement.text(0).value_or(""));
 }
 
 std::string quotedIdentifier(std::string_view name) {

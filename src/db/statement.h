@@ -105,6 +105,10 @@ bool likePatternTooLong(const Connection& db, int rc);
 // The longest LIKE or GLOB pattern this connection accepts, in bytes.
 int likePatternLimit(const Connection& db);
 
+// How the library stores its texts, as PRAGMA encoding names it ("UTF-8",
+// "UTF-16le", "UTF-16be"); "" when it cannot be read.
+std::string textEncoding(Connection& db);
+
 // A name as an SQL identifier in double quotes, a quote inside doubled.
 std::string quotedIdentifier(std::string_view name);
 

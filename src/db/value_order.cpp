@@ -133,11 +133,7 @@ std::optional<std::string> declaredCollation(Connection& connection, const std::
 }
 
 std::optional<bool> nativeUtf16(Connection& connection) {
-    Statement statement;
-    if (statement.prepare(connection, "PRAGMA encoding") != SQLITE_OK || statement.step() != SQLITE_ROW) {
-        return std::nullopt;
-    }
-    const std::string encoding(statement.text(0).value_or(""));
+    const std::string encoding = textEncoding(connection);
     if (encoding == "UTF-8") return false;
     const bool little = std::endian::native == std::endian::little;
     if (encoding == (little ? "UTF-16le" : "UTF-16be")) return true;
