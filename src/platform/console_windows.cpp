@@ -90,8 +90,6 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
 }
 
 void binaryStandardStreams() {
-    std::cout.flush();
-    std::cerr.flush();
     std::fflush(stdout);
     std::fflush(stderr);
     _setmode(_fileno(stdout), _O_BINARY);
