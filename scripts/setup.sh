@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(g++ cmake make libsqlite3-dev sqlite3 libfparser-dev libicu-dev
           googletest libgtest-dev libbenchmark-dev time clang libclang-rt-14-dev
-          g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev zip faketime)
+          g++-mingw-w64-x86-64-posix wine wine64 dpkg-dev zip faketime ccache)
 
 # One dpkg-query for all: a package it does not know is missing too.
 installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null |

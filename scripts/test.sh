@@ -2,7 +2,8 @@
 # Builds vantor and runs every test: once as a normal build, once under
 # AddressSanitizer + UndefinedBehaviorSanitizer; then a minute of fuzzing
 # the filter pipeline (clang, libFuzzer); then the Windows stage: the
-# cross-build (scripts/build-windows.sh) and the whole suite under Wine.
+# cross-build (scripts/build-windows.sh), the whole suite under Wine, and the
+# package rebuilt from its own source archive (scripts/package-windows.sh --check).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -32,4 +33,5 @@ ctest --test-dir build-win --output-on-failure -j "$jobs"
 bash scripts/compare-windows.sh build build-win
 stop_wineserver
 trap - EXIT
+bash scripts/package-windows.sh --check
 echo "windows stage: $((SECONDS - windows_start)) s"

@@ -31,10 +31,13 @@ bool ranOutOfTime(const std::chrono::steady_clock::time_point* deadline) {
 // one thread: memory statistics (which serialise every allocation) are never
 // read. A library name is a file name and nothing else: no "file:" URI may
 // reach other files or switch the library to read-write through its parameters.
+// On Windows the default file layer is the long-path one: the plain one cuts
+// a full path at 1,040 bytes of UTF-8, far short of what Windows takes.
 void configureSqliteOnce() {
     static const bool configured = [] {
         const bool memstatus = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
         const bool uri = sqlite3_config(SQLITE_CONFIG_URI, 0) == SQLITE_OK;
+        if (sqlite3_vfs* longPaths = sqlite3_vfs_find("win32-longpath")) sqlite3_vfs_register(longPaths, 1);
         return memstatus && uri;
     }();
     (void)configured;

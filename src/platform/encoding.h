@@ -23,6 +23,10 @@ std::string utf8FromUtf16(std::u16string_view units);
 // Well-formed UTF-8 as UTF-16 code units; nothing for any other bytes.
 std::optional<std::u16string> utf16FromUtf8(std::string_view bytes);
 
+// UTF-8 as UTF-16 code units, each ill-formed sequence replaced by U+FFFD:
+// for text that is only shown, where a wrong byte must not hide the rest.
+std::u16string utf16Replacing(std::string_view bytes);
+
 // Text in a Windows code page (1252, 1251, 932, ...) to UTF-8. A code page
 // the system does not know leaves the bytes as they are.
 std::string utf8FromCodePage(std::string_view bytes, unsigned codePage);

@@ -26,15 +26,21 @@ Converter openCodePage(unsigned codePage) {
     return nullptr;
 }
 
+// ICU takes int32 lengths; longer UTF-8 goes through a piece at a time, cut
+// where no character is split.
+std::size_t pieceLength(std::string_view bytes) {
+    std::size_t n = std::min<std::size_t>(bytes.size(), INT_MAX / 4);
+    for (int back = 0; back < 3 && n < bytes.size() && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80; ++back) --n;
+    return n;
+}
+
 }  // namespace
 
 unsigned ansiCodePage() { return 1252; }
 
 bool isUtf8(std::string_view bytes) {
-    // ICU takes int32 lengths; past that, a piece at a time, cut where no character is split.
     while (!bytes.empty()) {
-        std::size_t n = std::min<std::size_t>(bytes.size(), INT_MAX / 4);
-        for (int back = 0; back < 3 && n < bytes.size() && (static_cast<unsigned char>(bytes[n]) & 0xC0) == 0x80; ++back) --n;
+        const std::size_t n = pieceLength(bytes);
         UErrorCode status = U_ZERO_ERROR;
         int32_t units = 0;
         u_strFromUTF8(nullptr, 0, &units, bytes.data(), static_cast<int32_t>(n), &status);
@@ -76,6 +82,24 @@ std::optional<std::u16string> utf16FromUtf8(std::string_view bytes) {
     status = U_ZERO_ERROR;
     u_strFromUTF8(out.data(), units, &units, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
     if (U_FAILURE(status)) return std::nullopt;
+    return out;
+}
+
+std::u16string utf16Replacing(std::string_view bytes) {
+    std::u16string out;
+    while (!bytes.empty()) {
+        const std::size_t n = pieceLength(bytes);
+        UErrorCode status = U_ZERO_ERROR;
+        int32_t units = 0;
+        u_strFromUTF8WithSub(nullptr, 0, &units, bytes.data(), static_cast<int32_t>(n), 0xFFFD, nullptr, &status);
+        const std::size_t start = out.size();
+        out.resize(start + static_cast<std::size_t>(units));
+        status = U_ZERO_ERROR;
+        u_strFromUTF8WithSub(out.data() + start, units, &units, bytes.data(), static_cast<int32_t>(n), 0xFFFD, nullptr,
+                             &status);
+        if (U_FAILURE(status)) out.resize(start);
+        bytes.remove_prefix(n);
+    }
     return out;
 }
 

@@ -24,6 +24,11 @@ std::optional<std::u16string> utf16FromUtf8(std::string_view bytes) {
     return std::u16string(reinterpret_cast<const char16_t*>(wide.data()), wide.size());
 }
 
+std::u16string utf16Replacing(std::string_view bytes) {
+    const std::wstring wide = wideFromUtf8(bytes);
+    return std::u16string(reinterpret_cast<const char16_t*>(wide.data()), wide.size());
+}
+
 std::string utf8FromCodePage(std::string_view bytes, unsigned codePage) {
     if (!IsValidCodePage(codePage)) return std::string(bytes);
     return utf8FromWide(wideFromCodePage(bytes, codePage));

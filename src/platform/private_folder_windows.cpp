@@ -45,13 +45,18 @@ std::wstring hex(unsigned long long value) {
 }  // namespace
 
 std::string makePrivateFolder(int& error) {
+    // TMP may name a folder past MAX_PATH; the call then says how much room it needs.
     std::wstring parent(MAX_PATH + 1, L'\0');
-    const DWORD n = GetTempPathW(static_cast<DWORD>(parent.size()), parent.data());
-    if (n == 0 || n > parent.size()) {
-        error = n == 0 ? static_cast<int>(GetLastError()) : ERROR_BUFFER_OVERFLOW;
-        return {};
+    for (;;) {
+        const DWORD n = GetTempPathW(static_cast<DWORD>(parent.size()), parent.data());
+        if (n == 0) {
+            error = static_cast<int>(GetLastError());
+            return {};
+        }
+        const bool fits = n < parent.size();
+        parent.resize(n);
+        if (fits) break;
     }
-    parent.resize(n);
 
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
     PSECURITY_DESCRIPTOR descriptor = nullptr;
