@@ -30,9 +30,16 @@ inline constexpr std::string_view narrowHeadEnd = " FROM songs WHERE ";
 inline constexpr std::string_view sortListOpen = "',";
 inline constexpr std::string_view sortTail = "' LIKE '%,'||ID||',%'";
 
-// The key lookup that may replace it: keyLookupHead, an optional
-// INDEXED BY clause, then " WHERE ID IN (" and the distinct draws.
+// The key lookup that may replace it: keyLookupHead, NOT INDEXED or an
+// INDEXED BY clause, then keyLookupListOpen, the distinct draws joined by
+// commas, keyLookupListClose. The draws come as one JSON array rather than
+// an IN list of numbers: SQLite weighs an IN list by its length against the
+// library's statistics, and statistics older than the library would make a
+// long list walk the whole table; a subquery it takes for a few rows.
 inline constexpr std::string_view keyLookupHead = "SELECT ID FROM songs";
+inline constexpr std::string_view keyLookupByKeyOnly = " NOT INDEXED";
+inline constexpr std::string_view keyLookupListOpen = " WHERE ID IN (SELECT value FROM json_each('[";
+inline constexpr std::string_view keyLookupListClose = "]'))";
 
 }  // namespace selectionsql
 
@@ -41,8 +48,10 @@ inline constexpr std::string_view keyLookupHead = "SELECT ID FROM songs";
 std::string buildSortQuery(const std::vector<std::int64_t>& ids, const std::string& sortFilter);
 
 // The draws looked up by key instead (`list`: the distinct IDs joined by
-// commas), along `index` when one is named:
-// "SELECT ID FROM songs[ INDEXED BY "index"] WHERE ID IN (5,7,9)".
+// commas): along `index` when one is named, else by their key and no index,
+// which statistics could otherwise make SQLite walk for the sort filter's
+// order: "SELECT ID FROM songs NOT INDEXED WHERE ID IN (SELECT value FROM
+// json_each('[5,7,9]'))", or INDEXED BY "index" in place of NOT INDEXED.
 std::string buildKeyLookup(const std::string& list, const std::string& index = {});
 
 }  // namespace vantor
