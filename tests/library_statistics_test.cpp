@@ -14,6 +14,7 @@
 #include "library/sessions.h"
 #include "output/song_lookup.h"
 #include "planted_statistics.h"
+#include "select/selection_sql.h"
 #include "select/song_data.h"
 #include "select/songs_by_id.h"
 
@@ -36,8 +37,9 @@ std::string generated(const TempDir& dir, demo::Layout layout, int songs) {
 }  // namespace
 
 // Each song is looked up alone by its key, and its media by theirs: SQLite
-// plans such statements by the key without weighing costs. The count reads
-// whichever index is smallest, which the counts of statistics do not change.
+// plans such statements by the key without weighing costs. The ends of the
+// ID range are read off the key. The count reads whichever index is
+// smallest, which the counts of statistics do not change.
 TEST(LibraryStatistics, LookupsByKeyKeepTheirPlans) {
     TempDir dir;
     for (const demo::Layout layout : {demo::Layout::Current, demo::Layout::Classic}) {
@@ -56,6 +58,9 @@ TEST(LibraryStatistics, LookupsByKeyKeepTheirPlans) {
             EXPECT_EQ(db::queryPlan(connection, songByIdSql(std::string(kSongDataSelect), "ID")),
                       Plan{"0 SEARCH songs USING INTEGER PRIMARY KEY (rowid=?)"});
             EXPECT_EQ(db::queryPlan(connection, songByIdSql(chosenSongsSelect(connection), "s.ID")), chosenSongs);
+            EXPECT_EQ(db::queryPlan(connection, std::string(selectionsql::idEnds)),
+                      (Plan{"0 SCAN CONSTANT ROW", "0 SCALAR SUBQUERY 1", "1 SEARCH songs", "0 SCALAR SUBQUERY 2",
+                            "1 SEARCH songs"}));
             const auto plan = db::queryPlan(connection, std::string(librarysql::count));
             ASSERT_TRUE(plan);
             if (statistics == Statistics::None) count = *plan;

@@ -377,7 +377,7 @@ std::optional<ScannedRows> SplitScan::run(const ColumnMap& columns, const std::v
     std::vector<Key> bounds;
     if (walk_->index.empty()) {
         db::Statement ids;
-        if (ids.prepare(main_, "SELECT min(ID), max(ID) FROM songs") != db::result::ok ||
+        if (ids.prepare(main_, std::string(selectionsql::idEnds)) != db::result::ok ||
             ids.step() != db::result::row || !ids.isInteger(0)) {
             return std::nullopt;
         }

@@ -1,7 +1,7 @@
 // The SQL texts the selection stage sends, each written once: the selection
-// query's heads, the sort query's LIKE form and the key lookup that may
-// replace it. Which of them runs is decided elsewhere (select/columns.cpp,
-// select/sort_plan.cpp).
+// query's heads, the ends of the ID range, the sort query's LIKE form and
+// the key lookup that may replace it. Which of them runs is decided
+// elsewhere (select/columns.cpp, select/sort_plan.cpp).
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,11 @@ inline constexpr std::string_view unscoredHead = "SELECT ID FROM songs WHERE ";
 // narrowHead, ",Column" for each column the score reads, narrowHeadEnd.
 inline constexpr std::string_view narrowHead = "SELECT ID";
 inline constexpr std::string_view narrowHeadEnd = " FROM songs WHERE ";
+
+// The lowest and the highest ID, where a split scan cuts the table into
+// ranges. Each in a subquery of its own: SQLite reads min() or max() alone
+// off the end of the key, but both in one SELECT by walking a whole index.
+inline constexpr std::string_view idEnds = "SELECT (SELECT min(ID) FROM songs), (SELECT max(ID) FROM songs)";
 
 // The sort query: unscoredHead, the draws as one quoted text opened by
 // sortListOpen (',5,7,5,9,'), sortTail, then the sort filter. Each song whose
