@@ -10,6 +10,7 @@
 #include "db/connection.h"
 #include "db/query_plan.h"
 #include "demolib/demolib.h"
+#include "fixture_library.h"
 #include "harness.h"
 #include "library/sessions.h"
 #include "output/song_lookup.h"
@@ -26,7 +27,8 @@ namespace {
 using Plan = std::vector<std::string>;
 
 std::string generated(const TempDir& dir, demo::Layout layout, int songs) {
-    const std::string path = (dir / (std::string(layout == demo::Layout::Current ? "current" : "classic") + ".db")).string();
+    const std::string name = layout == demo::Layout::Current ? "current.db" : "classic.db";
+    const std::string path = (dir / name).string();
     demo::GenerateOptions options;
     options.layout = layout;
     options.songs = songs;
@@ -51,7 +53,7 @@ TEST(LibraryStatistics, LookupsByKeyKeepTheirPlans) {
                                      : Plan{"0 SEARCH s USING INTEGER PRIMARY KEY (rowid=?)"};
         Plan count;
         for (const Statistics statistics : kEveryStatistics) {
-            SCOPED_TRACE(std::string(statisticsName(statistics)) + (layout == demo::Layout::Current ? ", current" : ", classic"));
+            SCOPED_TRACE(std::string(statisticsName(statistics)) + ", " + layoutName(layout));
             plantStatistics(path, statistics, dir.path().string(), layout);
             db::Connection connection;
             ASSERT_EQ(connection.open(path), 0);

@@ -72,7 +72,9 @@ inline void plantStatistics(const std::string& path, Statistics statistics, cons
         }
         writer.exec("ATTACH '" + small + "' AS analyzed");
         writer.exec("DELETE FROM sqlite_stat1; INSERT INTO sqlite_stat1 SELECT * FROM analyzed.sqlite_stat1");
-        if (stat4) writer.exec("DELETE FROM sqlite_stat4; INSERT INTO sqlite_stat4 SELECT * FROM analyzed.sqlite_stat4");
+        if (stat4) {
+            writer.exec("DELETE FROM sqlite_stat4; INSERT INTO sqlite_stat4 SELECT * FROM analyzed.sqlite_stat4");
+        }
         writer.exec("DETACH analyzed");
     } else if (statistics == Statistics::OneRow) {
         std::vector<std::string> updates;
