@@ -16,6 +16,7 @@
 #include "db/statement.h"
 #include "demolib/demolib.h"
 #include "harness.h"
+#include "planted_statistics.h"
 #include "report/run_error.h"
 #include "select/range_scan.h"
 #include "select/selection.h"
@@ -89,6 +90,57 @@ TEST(RangeScan, OnlyWalksInKeyOrderAndSortsItCanFollowAreSplit) {
         EXPECT_EQ(walk->index, c.index) << sql;
         EXPECT_EQ(walk->column, c.column) << sql;
         EXPECT_EQ(walk->sort.size(), c.terms) << sql;
+    }
+}
+
+// With statistics, SQLite may walk another index, or none, or several at
+// once: a walk the scan knows is split (on whatever index it now walks), any
+// other is read whole, and the list is the one-part list either way.
+TEST(RangeScan, WalksAreSplitOrReadWholeWhateverTheStatistics) {
+    TempDir dir;
+    const std::string path = generated(dir, 3000);
+    struct Case {
+        const char* condition;
+        const char* sort;
+        const char* walks[4];  // the walk split under each of kEveryStatistics: "ID" the table's, "" none
+    };
+    const Case cases[] = {
+        {"Year>0", "", {"idxsongsyear", "idxsongsyear", "idxsongsyear", "idxsongsyear"}},
+        {"Year>0", " ORDER BY Artist", {"idxsongsyear", "idxsongsyear", "idxsongsyear", ""}},
+        {"PlayCounter>=0", "", {"ID", "ID", "ID", ""}},  // one row: each part would walk the table
+        {"IDMedia=2 AND Year>0", "", {"idxsongsmediapath", "idxsongsyear", "idxsongsyear", ""}},
+        {"Year>2000 OR BPM>150", "", {"", "", "", ""}},  // a MULTI-INDEX OR, or with one row a walk of the table
+    };
+    const ColumnMap columns = [&] {
+        db::Connection c;
+        c.open(path);
+        return ColumnMap::fromColumnNames(db::tableColumnNames(c, "songs"));
+    }();
+    const auto selected = [&](const std::string& condition, int threads) {
+        db::LibraryFile file(path);
+        SelectionRequest request;
+        request.library = &file;
+        request.condition = condition;
+        request.mode = 0;
+        request.librarySize = 3000;
+        request.columns = columns;
+        request.threads = threads;
+        MsvcRand rng(1);
+        return runSelection(request, rng).ids;
+    };
+    for (std::size_t s = 0; s < std::size(kEveryStatistics); ++s) {
+        plantStatistics(path, kEveryStatistics[s], dir.path().string());
+        db::Connection connection;
+        ASSERT_EQ(connection.open(path), 0);
+        for (const Case& c : cases) {
+            const std::string condition = std::string(c.condition) + c.sort;
+            SCOPED_TRACE(std::string(statisticsName(kEveryStatistics[s])) + ": " + condition);
+            const auto walk = splittableWalk(connection, "SELECT ID FROM songs WHERE " + condition, c.sort);
+            EXPECT_EQ(walk ? (walk->index.empty() ? "ID" : walk->index) : "", c.walks[s]);
+            const std::vector<std::int64_t> whole = selected(condition, 1);
+            EXPECT_FALSE(whole.empty());
+            EXPECT_EQ(selected(condition, 4), whole);
+        }
     }
 }
 

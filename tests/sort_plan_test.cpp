@@ -76,9 +76,12 @@ TEST_F(SortPlanOnLibrary, IndexOrderIsSpelledOnlyForPlainColumnsAndNoLimit) {
         const char* index;
         const char* lookup;
     } cases[] = {
-        {" ORDER BY Year", "idxSongsYear", "SELECT ID FROM songs WHERE ID IN (12,13) ORDER BY \"Year\" ASC, ID ASC"},
+        {" ORDER BY Year", "idxSongsYear",
+         "SELECT ID FROM songs NOT INDEXED WHERE ID IN (SELECT value FROM json_each('[12,13]'))"
+         " ORDER BY \"Year\" ASC, ID ASC"},
         {" ORDER BY Year DESC", "idxSongsYear",
-         "SELECT ID FROM songs WHERE ID IN (12,13) ORDER BY \"Year\" DESC, ID DESC"},
+         "SELECT ID FROM songs NOT INDEXED WHERE ID IN (SELECT value FROM json_each('[12,13]'))"
+         " ORDER BY \"Year\" DESC, ID DESC"},
         {" ORDER BY Year LIMIT 1", "idxSongsYear", ""},      // the walk serves LIMIT and OFFSET
         {" ORDER BY IDMedia", "idxSongsMediaPath", ""},     // SongPath keeps the host's collation
         {" ORDER BY Year", "idxNowhere", ""},
@@ -94,7 +97,8 @@ TEST_F(SortPlanOnLibrary, TheReferenceAlwaysGetsTheLikeForm) {
     request.sortFilter = " ORDER BY Year";
     const std::vector<std::int64_t> draws{13, 12, 13};
     EXPECT_EQ(chooseSortQuery(connection, draws, request),
-              "SELECT ID FROM songs WHERE ID IN (12,13) ORDER BY \"Year\" ASC, ID ASC");
+              "SELECT ID FROM songs NOT INDEXED WHERE ID IN (SELECT value FROM json_each('[12,13]'))"
+              " ORDER BY \"Year\" ASC, ID ASC");
     request.reference = true;
     EXPECT_EQ(chooseSortQuery(connection, draws, request), buildSortQuery(draws, request.sortFilter));
 }

@@ -180,6 +180,15 @@ std::vector<std::string> tableColumnNames(Connection& db, const std::string& tab
     return names;
 }
 
+bool beginRead(Connection& db, const std::string& table) {
+    Statement begin;
+    if (begin.prepare(db, "BEGIN") != SQLITE_OK || begin.step() != SQLITE_DONE) return false;
+    Statement read;
+    if (read.prepare(db, "SELECT 1 FROM " + quotedIdentifier(table) + " LIMIT 1") != SQLITE_OK) return false;
+    const int rc = read.step();
+    return rc == SQLITE_ROW || rc == SQLITE_DONE;
+}
+
 bool likePatternTooLong(const Connection& db, int rc) {
     // SQLite reports it as its generic error; only the message tells it apart.
     return rc == SQLITE_ERROR && db.handle() != nullptr &&

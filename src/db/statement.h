@@ -120,4 +120,10 @@ std::vector<std::string> columnNames(const Statement& statement);
 // no names and SQLITE_OK, as SQLite reports it.
 std::vector<std::string> tableColumnNames(Connection& db, const std::string& table, int* rc = nullptr);
 
+// Begins a read of the library, through `table`, that lasts until the
+// connection closes: every later statement reads that one state, without a
+// lock of its own. False when SQLite refuses it, as when a writer is waiting
+// to commit.
+bool beginRead(Connection& db, const std::string& table);
+
 }  // namespace vantor::db

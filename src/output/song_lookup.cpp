@@ -44,22 +44,6 @@ std::vector<std::string> columnsOf(db::Connection& connection, const std::string
     return names;
 }
 
-// The lookup's SELECT up to its IN list. A column the table lacks reads as
-// NULL; the drive letter comes through the song's media where the library
-// keeps media (the classic layout does not).
-std::string lookupSelect(db::Connection& connection) {
-    const std::vector<std::string> songs = columnsOf(connection, "songs");
-    if (!hasColumn(songs, "ID")) {
-        throw RunError(stage::selectionPrepare + db::result::error, "the songs table has no ID column");
-    }
-    const auto column = [&](const char* name) { return hasColumn(songs, name) ? std::string("s.") + name : "NULL"; };
-    const std::vector<std::string> medias = columnsOf(connection, "Medias");
-    const bool media = hasColumn(songs, "IDMedia") && hasColumn(medias, "IDMedia") && hasColumn(medias, "DriveLetter");
-    return "SELECT s.ID, " + column("Artist") + ", " + column("SongTitle") + ", " + column("SongLength") + ", " +
-           column("SongPath") + ", " + (media ? "m.DriveLetter" : "NULL") + " FROM songs AS s" +
-           (media ? " LEFT JOIN Medias AS m ON m.IDMedia = s.IDMedia" : "") + " WHERE s.ID IN (";
-}
-
 std::optional<std::int64_t> lengthSeconds(const db::Statement& row, int col) {
     if (!row.text(col)) return std::nullopt;
     return row.isInteger(col) ? secondsOfLength(row.columnInt64(col)) : secondsOfLength(row.columnDouble(col));
@@ -80,6 +64,22 @@ ChosenSong songOf(const db::Statement& row) {
 }
 
 }  // namespace
+
+std::string chosenSongsSelect(db::Connection& connection) {
+    const std::vector<std::string> songs = columnsOf(connection, "songs");
+    if (!hasColumn(songs, "ID")) {
+        throw RunError(stage::selectionPrepare + db::result::error, "the songs table has no ID column");
+    }
+    const auto column = [&](const char* name) { return hasColumn(songs, name) ? std::string("s.") + name : "NULL"; };
+    const std::vector<std::string> medias = columnsOf(connection, "Medias");
+    const bool media = hasColumn(songs, "IDMedia") && hasColumn(medias, "IDMedia") && hasColumn(medias, "DriveLetter");
+    // The media as a subquery of one row, not a join: a statement of one
+    // table, looked up by one key, is planned by its key alone, and so is
+    // the subquery, whatever the library's statistics say.
+    const std::string drive = media ? "(SELECT m.DriveLetter FROM Medias AS m WHERE m.IDMedia = s.IDMedia)" : "NULL";
+    return "SELECT s.ID, " + column("Artist") + ", " + column("SongTitle") + ", " + column("SongLength") + ", " +
+           column("SongPath") + ", " + drive + " FROM songs AS s";
+}
 
 std::optional<std::int64_t> secondsOfLength(std::int64_t milliseconds) {
     if (milliseconds <= 0) return std::nullopt;
@@ -108,9 +108,10 @@ SongTable lookUpSongs(db::LibraryFile& library, std::span<const std::int64_t> id
     SongTable songs;
     readSongsById(library, ids,
                   {.what = "the chosen songs",
-                   .head = lookupSelect,
+                   .select = chosenSongsSelect,
+                   .key = "s.ID",
                    .onStatement = {},
-                   // A media listed twice would give its songs twice: the first row counts.
+                   // A songs table may hold an ID twice: the first row counts.
                    .onRow = [&](const db::Statement& row) { songs.emplace(row.columnInt64(0), songOf(row)); }});
     return songs;
 }

@@ -15,8 +15,9 @@
 namespace vantor {
 
 namespace db {
+class Connection;
 class LibraryFile;
-}
+}  // namespace db
 
 // A chosen song as --show lists it and the M3U plays it.
 struct ChosenSong {
@@ -29,7 +30,13 @@ struct ChosenSong {
 
 using SongTable = std::unordered_map<std::int64_t, ChosenSong>;
 
-// The songs of `ids` that are in the library, one query per chunk of IDs.
+// What lookUpSongs reads of each song, up to its lookup by ID: the ID, its
+// tags, its path and its media's drive letter. A column the table lacks
+// reads as NULL; the drive letter comes from the song's media where the
+// library keeps media (the classic layout does not).
+std::string chosenSongsSelect(db::Connection& connection);
+
+// The songs of `ids` that are in the library, each looked up by its ID.
 // Opening, preparing and reading fail as the selection query does: RunError
 // stage::selectionOpen, selectionPrepare or selectionStep + SQLite's code.
 SongTable lookUpSongs(db::LibraryFile& library, std::span<const std::int64_t> ids);

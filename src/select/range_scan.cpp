@@ -84,17 +84,6 @@ std::optional<std::int64_t> dataVersion(db::Connection& connection) {
     return statement.columnInt64(0);
 }
 
-// Begins a read that lasts until the connection closes. False when SQLite
-// refuses it, as when a writer is waiting to commit.
-bool beginRead(db::Connection& connection) {
-    db::Statement begin;
-    if (begin.prepare(connection, "BEGIN") != db::result::ok || begin.step() != db::result::done) return false;
-    db::Statement read;
-    if (read.prepare(connection, "SELECT 1 FROM songs LIMIT 1") != db::result::ok) return false;
-    const int rc = read.step();
-    return rc == db::result::row || rc == db::result::done;
-}
-
 // A bound between two parts: a number as SQLite stores it.
 struct Key {
     bool integer = true;
@@ -383,12 +372,12 @@ SplitScan::SplitScan(const SelectionRequest& request, db::Connection& main, cons
 
 std::optional<ScannedRows> SplitScan::run(const ColumnMap& columns, const std::vector<std::string>& names,
                                           const CandidateColumns& at) {
-    if (!walk_ || !beginRead(main_)) return std::nullopt;
+    if (!walk_ || !db::beginRead(main_, "songs")) return std::nullopt;
     // Read in the selection connection's transaction, which is the state every part must read.
     std::vector<Key> bounds;
     if (walk_->index.empty()) {
         db::Statement ids;
-        if (ids.prepare(main_, "SELECT min(ID), max(ID) FROM songs") != db::result::ok ||
+        if (ids.prepare(main_, std::string(selectionsql::idEnds)) != db::result::ok ||
             ids.step() != db::result::row || !ids.isInteger(0)) {
             return std::nullopt;
         }
@@ -416,7 +405,7 @@ std::optional<ScannedRows> SplitScan::run(const ColumnMap& columns, const std::v
         if (!nulls && range < bounds.size()) part.upper = bounds[range];
         const std::string sql = rangeQuery(sql_, *walk_, part.lower.has_value(), part.upper.has_value(), nulls);
         // A part that cannot begin its own read is read by the selection connection.
-        part.hasOwn = k > 0 && part.own.open(*request_.library) == db::result::ok && beginRead(part.own) &&
+        part.hasOwn = k > 0 && part.own.open(*request_.library) == db::result::ok && db::beginRead(part.own, "songs") &&
                       prepareRange(part, part.own, sql, names);
         if (!part.hasOwn && !prepareRange(part, main_, sql, names)) return std::nullopt;
         part.score = part.hasOwn && request_.score ? request_.newScore() : request_.score;

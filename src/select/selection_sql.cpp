@@ -20,8 +20,10 @@ std::string buildSortQuery(const std::vector<std::int64_t>& ids, const std::stri
 
 std::string buildKeyLookup(const std::string& list, const std::string& index) {
     std::string sql(selectionsql::keyLookupHead);
-    if (!index.empty()) sql += " INDEXED BY " + db::quotedIdentifier(index);
-    return sql + " WHERE ID IN (" + list + ")";
+    sql += index.empty() ? std::string(selectionsql::keyLookupByKeyOnly) : " INDEXED BY " + db::quotedIdentifier(index);
+    sql += selectionsql::keyLookupListOpen;
+    sql += list;
+    return sql += selectionsql::keyLookupListClose;
 }
 
 }  // namespace vantor

@@ -1,7 +1,7 @@
 // The SQL texts the selection stage sends, each written once: the selection
-// query's heads, the sort query's LIKE form and the key lookup that may
-// replace it. Which of them runs is decided elsewhere (select/columns.cpp,
-// select/sort_plan.cpp).
+// query's heads, the ends of the ID range, the sort query's LIKE form and
+// the key lookup that may replace it. Which of them runs is decided
+// elsewhere (select/columns.cpp, select/sort_plan.cpp).
 #pragma once
 
 #include <cstdint>
@@ -24,15 +24,27 @@ inline constexpr std::string_view unscoredHead = "SELECT ID FROM songs WHERE ";
 inline constexpr std::string_view narrowHead = "SELECT ID";
 inline constexpr std::string_view narrowHeadEnd = " FROM songs WHERE ";
 
+// The lowest and the highest ID, where a split scan cuts the table into
+// ranges. Each in a subquery of its own: SQLite reads min() or max() alone
+// off the end of the key, but both in one SELECT by walking a whole index.
+inline constexpr std::string_view idEnds = "SELECT (SELECT min(ID) FROM songs), (SELECT max(ID) FROM songs)";
+
 // The sort query: unscoredHead, the draws as one quoted text opened by
 // sortListOpen (',5,7,5,9,'), sortTail, then the sort filter. Each song whose
 // ID stands between two commas of the text matches once.
 inline constexpr std::string_view sortListOpen = "',";
 inline constexpr std::string_view sortTail = "' LIKE '%,'||ID||',%'";
 
-// The key lookup that may replace it: keyLookupHead, an optional
-// INDEXED BY clause, then " WHERE ID IN (" and the distinct draws.
+// The key lookup that may replace it: keyLookupHead, NOT INDEXED or an
+// INDEXED BY clause, then keyLookupListOpen, the distinct draws joined by
+// commas, keyLookupListClose. The draws come as one JSON array rather than
+// an IN list of numbers: SQLite weighs an IN list by its length against the
+// library's statistics, and statistics older than the library would make a
+// long list walk the whole table; a subquery it takes for a few rows.
 inline constexpr std::string_view keyLookupHead = "SELECT ID FROM songs";
+inline constexpr std::string_view keyLookupByKeyOnly = " NOT INDEXED";
+inline constexpr std::string_view keyLookupListOpen = " WHERE ID IN (SELECT value FROM json_each('[";
+inline constexpr std::string_view keyLookupListClose = "]'))";
 
 }  // namespace selectionsql
 
@@ -41,8 +53,10 @@ inline constexpr std::string_view keyLookupHead = "SELECT ID FROM songs";
 std::string buildSortQuery(const std::vector<std::int64_t>& ids, const std::string& sortFilter);
 
 // The draws looked up by key instead (`list`: the distinct IDs joined by
-// commas), along `index` when one is named:
-// "SELECT ID FROM songs[ INDEXED BY "index"] WHERE ID IN (5,7,9)".
+// commas): along `index` when one is named, else by their key and no index,
+// which statistics could otherwise make SQLite walk for the sort filter's
+// order: "SELECT ID FROM songs NOT INDEXED WHERE ID IN (SELECT value FROM
+// json_each('[5,7,9]'))", or INDEXED BY "index" in place of NOT INDEXED.
 std::string buildKeyLookup(const std::string& list, const std::string& index = {});
 
 }  // namespace vantor

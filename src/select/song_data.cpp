@@ -77,7 +77,8 @@ void lookUpSongData(db::LibraryFile& library, const std::vector<std::int64_t>& i
                   {.what = "the song data",
                    // Every column, so a table without SongLength or Artist reads as
                    // songs without them instead of failing; the rows are few, by key.
-                   .head = [](db::Connection&) { return std::string("SELECT * FROM songs WHERE ID IN ("); },
+                   .select = [](db::Connection&) { return std::string(kSongDataSelect); },
+                   .key = "ID",
                    .onStatement =
                        [&](const db::Statement& statement) {
                            const ColumnMap columns = ColumnMap::fromColumnNames(db::columnNames(statement));

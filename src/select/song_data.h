@@ -61,6 +61,9 @@ private:
 std::int64_t lengthInRow(const db::Statement& statement, int lengthColumn);
 std::optional<std::string_view> artistInRow(const db::Statement& statement, int artistColumn);
 
+// What lookUpSongData reads of each song, up to its lookup by ID.
+inline constexpr std::string_view kSongDataSelect = "SELECT * FROM songs";
+
 // Reads the length and artist of these songs from the library by ID, on a
 // connection of its own, with the selection connection's codes: RunError
 // stage::selectionOpen, selectionPrepare or selectionStep + SQLite's code.

@@ -17,23 +17,37 @@ class LibraryFile;
 class Statement;
 }  // namespace db
 
-// IDs per query: a short statement text, and few statements for a list of a
-// million songs.
+// IDs per query where the library's ID is no key to look a song up by (see
+// readSongsById): a short statement text, and few statements for a list of
+// a million songs.
 inline constexpr std::size_t kSongsPerQuery = 500;
 
-// One read by key: `head` builds the SELECT up to and with "ID IN (" on the
-// open connection; `onStatement` (may be empty) sees each prepared statement
-// before its rows; `onRow` sees every row.
+// One read by key: `select` builds the SELECT, without its WHERE, on the
+// open connection; `key` names the ID column in it ("ID", "s.ID");
+// `onStatement` (may be empty) sees each prepared statement before its rows;
+// `onRow` sees every row.
 struct SongsByIdQuery {
     std::string_view what;  // what is read, for the messages: "the song data", "the chosen songs"
-    std::function<std::string(db::Connection&)> head;
+    std::function<std::string(db::Connection&)> select;
+    std::string_view key;
     std::function<void(const db::Statement&)> onStatement;
     std::function<void(const db::Statement&)> onRow;
 };
 
-// Runs the query over the distinct IDs of `ids`, kSongsPerQuery at a time.
-// Throws RunError stage::selectionOpen, selectionPrepare or selectionStep +
-// SQLite's code. IDs the library does not hold give no row.
+// The statement that reads one song: `select` WHERE `key` = ?1.
+std::string songByIdSql(const std::string& select, std::string_view key);
+
+// Whether SQLite reads the statement's rows by a key (a rowid or an index
+// searched), rather than walking a whole table.
+bool readsByKey(db::Connection& connection, const std::string& sql);
+
+// Runs the query for each distinct ID of `ids`, in ascending order, within
+// one read of the library. Each song is looked up alone by its key, a plan
+// that no statistics of the library can change (SQLite plans a lookup of
+// one row by its key without weighing costs). Only a library whose ID is no
+// key is read kSongsPerQuery IDs at a time, as an IN list. Throws RunError
+// stage::selectionOpen, selectionPrepare or selectionStep + SQLite's code.
+// IDs the library does not hold give no row.
 void readSongsById(db::LibraryFile& library, std::span<const std::int64_t> ids, const SongsByIdQuery& query);
 
 }  // namespace vantor

@@ -2,7 +2,8 @@
 // of the table; when SQLite walks the table in key order or along one index
 // for it, the draws can be looked up by key and walked the same way, which
 // gives the same rows in the same order. Anything the plan text does not
-// prove keeps the LIKE form.
+// prove keeps the LIKE form. The lookups are written so that the library's
+// statistics, however old, cannot turn them into walks of their own.
 #include "select/sort_plan.h"
 
 #include <algorithm>
@@ -21,6 +22,9 @@ namespace {
 constexpr std::string_view scanLine = "0 scan ";
 constexpr std::string_view usingIndex = " using index ";
 constexpr std::string_view sortLine = "0 use temp b-tree for order by";
+// The two lines by which a key lookup reads its own list of IDs.
+constexpr std::string_view idListLine = "0 list subquery ";
+constexpr std::string_view idListReadLine = "1 scan json_each ";
 
 // The drawn IDs once each, ascending, joined by commas.
 std::string distinctIdList(const std::vector<std::int64_t>& ids) {
@@ -32,6 +36,21 @@ std::string distinctIdList(const std::vector<std::int64_t>& ids) {
     return list;
 }
 
+// A key lookup's walk, without the lines that read its list of IDs (which
+// read no song); nothing when SQLite refuses the statement.
+std::optional<std::vector<std::string>> lookupWalk(db::Connection& connection, const std::string& sql) {
+    auto walk = planWalk(connection, sql);
+    if (!walk) return walk;
+    for (std::size_t i = 0; i + 1 < walk->size(); ++i) {
+        if ((*walk)[i].starts_with(idListLine) && (*walk)[i + 1].starts_with(idListReadLine)) {
+            const auto at = walk->begin() + static_cast<std::ptrdiff_t>(i);
+            walk->erase(at, at + 2);
+            break;
+        }
+    }
+    return walk;
+}
+
 // The LIKE form walks `table` in key order, as a key lookup does; what
 // follows must be the same sort or nothing. "" when the lookup walks otherwise.
 std::string lookupAfterTableWalk(db::Connection& connection, const std::vector<std::string>& likeWalk,
@@ -40,9 +59,18 @@ std::string lookupAfterTableWalk(db::Connection& connection, const std::vector<s
         if (likeWalk[i] != sortLine) return {};
     }
     std::string sql = buildKeyLookup(list) + sortFilter;
-    auto walk = planWalk(connection, sql);
-    if (!walk || walk->empty() || walk->front() != "0 search " + table + " using integer primary key (rowid=?)") {
-        return {};
+    auto walk = lookupWalk(connection, sql);
+    if (!walk || walk->empty()) return {};
+    const std::string byKey = "0 search " + table + " using integer primary key (rowid=?)";
+    if (walk->front() != byKey) {
+        // Statistics that count only a few dozen songs make SQLite walk the
+        // whole table even for the lookup: the LIKE form's own walk, each
+        // row's ID told by key instead of matched as text against every draw.
+        // Only where ID is the row key, which the LIKE form too matches as
+        // the number it is.
+        const bool idIsRowKey = planWalk(connection, std::string(selectionsql::keyLookupHead) + " WHERE ID = 0") ==
+                                std::vector<std::string>{byKey};
+        if (walk->front() != likeWalk.front() || !idIsRowKey) return {};
     }
     walk->front() = likeWalk.front();
     return *walk == likeWalk ? sql : std::string();
@@ -59,7 +87,7 @@ std::string lookupAlongIndex(db::Connection& connection, const std::string& like
         if (!sorted.empty()) return sorted;
     }
     std::string sql = buildKeyLookup(list, index) + sortFilter;
-    const auto walk = planWalk(connection, sql);
+    const auto walk = lookupWalk(connection, sql);
     return walk && *walk == likeWalk ? sql : std::string();
 }
 
