@@ -64,7 +64,9 @@ int main(int nativeArgc, char** nativeArgv) {
     // The front end's form: the options taken off, argv[1..] are its arguments again.
     const std::vector<std::string> positional(arguments.begin() + static_cast<std::ptrdiff_t>(parsed.firstPositional),
                                               arguments.end());
-    if (positional.size() < 8) return refuse(parsed.options.any() ? "eight or nine arguments follow the options" : "");
+    if (const auto wrongCount = vantor::argumentCountError(arguments, parsed.firstPositional)) {
+        return refuse(*wrongCount);
+    }
     if (const std::string conflict = vantor::conflictWithArguments(parsed.options, positional); !conflict.empty()) {
         return refuse(conflict);
     }
