@@ -11,6 +11,9 @@
 #include "cli/options.h"
 #include "cli/run.h"
 #include "platform/console.h"
+#include "platform/private_folder.h"
+#include "platform/stop_events.h"
+#include "support/stop_cleanup.h"
 
 namespace {
 
@@ -73,6 +76,11 @@ int main(int nativeArgc, char** nativeArgv) {
     std::vector<const char*> runArgv{argv[0]};
     for (const std::string& a : positional) runArgv.push_back(a.c_str());
     runArgv.push_back(nullptr);
+
+    // From here on the run makes files; a stop removes the ones it is making,
+    // and what killed runs left goes first.
+    vantor::platform::catchStops(vantor::cleanUpAfterStop);
+    vantor::platform::removeAbandonedPrivateFolders();
 
     vantor::MsvcRand rng;
     vantor::RunEnvironment env{std::cout, std::cerr, rng,
