@@ -153,7 +153,8 @@ TEST(Options, RefusedRunsWriteNoResultFile) {
         {{"--seed"}, "vantor: --seed needs a value\n"},
         {then({"--m3u", "out.txt"}, eight), "vantor: --m3u names the result file\n"},
         {then({"--m3u", "./sub/../out.txt"}, eight), "vantor: --m3u names the result file\n"},
-        {then({"--show"}, {lib, "id>0", "", "1"}), "vantor: eight or nine arguments follow the options, and 4 arrived:\n"},
+        {then({"--show"}, {lib, "id>0", "", "1"}),
+         "vantor: eight or nine arguments follow the options, and 4 arrived:\n"},
         // Without the options that shape the list, too.
         {then({"--threads", "2"}, {lib, "a", "b", "c", "d", "e", "f"}),
          "vantor: eight or nine arguments follow the options, and 7 arrived:\n"},

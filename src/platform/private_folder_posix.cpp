@@ -77,7 +77,8 @@ std::string newPrivateFolderName(int& error) {
     // Without a start time the folder names no process that a sweep could
     // find gone, and is only ever removed by the run that made it.
     const std::string start = ownStart() ? std::to_string(*ownStart()) : "unknown";
-    return utf8Path(*parent / (std::string(kPrivateFolderPrefix) + std::to_string(processId()) + "-" + start + "-" + tail));
+    const std::string name = std::string(kPrivateFolderPrefix) + std::to_string(processId()) + "-" + start + "-" + tail;
+    return utf8Path(*parent / name);
 }
 
 int makePrivateFolder(const std::string& name) {

@@ -123,8 +123,8 @@ std::string newPrivateFolderName(int& error) {
     // Without a start time the folder names no process that a sweep could
     // find gone, and is only ever removed by the run that made it.
     const std::wstring start = ownStart() ? std::to_wstring(*ownStart()) : L"unknown";
-    const std::wstring folder = *parent + wideFromUtf8(kPrivateFolderPrefix) + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                start + L"-" + tail;
+    const std::wstring folder = *parent + wideFromUtf8(kPrivateFolderPrefix) +
+                                std::to_wstring(GetCurrentProcessId()) + L"-" + start + L"-" + tail;
     return utf8FromWide(folder);
 }
 

@@ -40,18 +40,19 @@ void crashHost(const std::string& library) {
     leaveHotJournal(library, "UPDATE songs SET PlayCounter = PlayCounter + 1 WHERE ID <= 2000;");
 }
 
-// A library large enough that each moment of a run lasts long enough to be
-// met (its copy, its selection, its result's write), with a hot journal;
-// made once per test binary run and removed at its end.
+// A library with a hot journal, made once per test binary run and removed at
+// its end.
 class LargeLibrary {
 public:
-    LargeLibrary() : folder_(fs::temp_directory_path() / ("vantor-stopped-runs-" + std::to_string(::getpid()))) {
+    explicit LargeLibrary(int songs)
+        : folder_(fs::temp_directory_path() /
+                  ("vantor-stopped-runs-" + std::to_string(::getpid()) + "-" + std::to_string(songs))) {
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         path_ = (folder_ / "large.db").string();
         vantor::demo::GenerateOptions options;
         options.layout = vantor::demo::Layout::Classic;
-        options.songs = 100000;
+        options.songs = songs;
         vantor::demo::generateLibrary(path_, options);
         crashHost(path_);
     }
@@ -66,8 +67,16 @@ private:
     std::string path_;
 };
 
+// Large enough that each moment of a run (its copy, its selection, its
+// result's write) lasts long enough to be met.
 const std::string& largeLibrary() {
-    static const LargeLibrary library;
+    static const LargeLibrary library(100000);
+    return library.path();
+}
+
+// Large enough that its copy is there for a while.
+const std::string& mediumLibrary() {
+    static const LargeLibrary library(20000);
     return library.path();
 }
 
@@ -191,10 +200,9 @@ const std::vector<Moment>& moments() {
         // Scored in parts on threads of their own, which only the selection starts.
         {"the selection",
          [](const RunFolder& f) {
-             std::vector<std::string> args{"--threads", "4"};
-             for (const std::string& a : argv8(largeLibrary(), "year>0", "", "anyfield contains zzz", 0, 0, f.result())) {
-                 args.push_back(a);
-             }
+             std::vector<std::string> args =
+                 argv8(largeLibrary(), "year>0", "", "anyfield contains zzz", 0, 0, f.result());
+             args.insert(args.begin(), {"--threads", "4"});
              return args;
          },
          [](const RunFolder&, pid_t pid) {
@@ -247,9 +255,9 @@ TEST(StoppedRun, LeavesNothingBehind) {
 // A hangup ignored when the run starts (nohup) stays ignored: the run goes
 // on and writes its list.
 TEST(StoppedRun, IgnoredHangupStaysIgnored) {
-    largeLibrary();
     RunFolder folder;
-    StartedRun run(moments()[0].args(folder), folder.dir.path(), folder.tmp(), true);
+    StartedRun run(argv8(mediumLibrary(), "id>0", "", "1", 0, 0, folder.result()), folder.dir.path(), folder.tmp(),
+                   true);
     ASSERT_TRUE(run.waitUntil([&] { return anyNameStartsWith(folder.tmp(), "vantor-copy-"); }));
     ::kill(run.pid(), SIGHUP);
     EXPECT_EQ(run.wait(), 0);
@@ -261,10 +269,10 @@ TEST(StoppedRun, IgnoredHangupStaysIgnored) {
 // only it: folders of live processes, of other users, links and other names
 // stay whatever they are called.
 TEST(StoppedRun, KilledRunsCopyGoesWithTheNextRun) {
-    largeLibrary();
     RunFolder folder;
     {
-        StartedRun killed(moments()[0].args(folder), folder.dir.path(), folder.tmp());
+        StartedRun killed(argv8(mediumLibrary(), "id>0", "", "1", 0, 0, folder.result()), folder.dir.path(),
+                          folder.tmp());
         ASSERT_TRUE(killed.waitUntil([&] { return anyNameStartsWith(folder.tmp(), "vantor-copy-"); }));
         ::kill(killed.pid(), SIGKILL);
         EXPECT_EQ(killed.wait(), 128 + SIGKILL);

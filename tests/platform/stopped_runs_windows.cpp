@@ -37,7 +37,9 @@ bool anyNameStartsWith(const fs::path& folder, const std::string& prefix) {
 
 std::set<std::string> namesIn(const fs::path& folder) {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.insert(vantor::platform::utf8Path(entry.path().filename()));
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(vantor::platform::utf8Path(entry.path().filename()));
+    }
     return names;
 }
 
