@@ -91,22 +91,26 @@ std::optional<std::wstring> temporaryFolder(int& error) {
     return fullPathName(parent);
 }
 
-// Whether `folder` is a folder (no link or junction) whose owner is the one
-// this process gives the files it makes.
+// Whether `folder` is a folder (no link or junction) owned by this user: by
+// its SID, or by the owner its processes give the files they make (an
+// elevated run's is the Administrators group).
 bool ownFolder(const std::wstring& folder) {
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         return false;
     }
-    const std::unique_ptr<char[]> ours = tokenInformation(TokenOwner);
+    const std::unique_ptr<char[]> user = tokenInformation(TokenUser), givenOwner = tokenInformation(TokenOwner);
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ours || GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                                       nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS) {
         return false;
     }
-    const bool same = owner != nullptr && EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(ours.get())->Owner);
+    const bool same =
+        owner != nullptr &&
+        ((user && EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.get())->User.Sid)) ||
+         (givenOwner && EqualSid(owner, reinterpret_cast<TOKEN_OWNER*>(givenOwner.get())->Owner)));
     LocalFree(descriptor);
     return same;
 }
