@@ -161,7 +161,7 @@ struct ProcessResult {
 
 struct RunOptions {
     std::size_t memoryLimitBytes = 0;     // a positive value caps the child's address space (Linux only)
-    std::uint64_t fileSizeLimitBytes = 0;  // writes past it fail with EFBIG, not a signal (Linux only)
+    std::uint64_t fileSizeLimitBytes = 0;  // writes past it raise SIGXFSZ, which the run ignores (Linux only)
     bool asNobody = false;                // root runs the child as user and group 65534 (Linux only)
     int timeoutSeconds = 0;               // a child still running then is killed: status kKilled
     std::string binary;                   // another build of vantor; empty: vantorBinary()

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,10 +89,49 @@ TEST(Options, BadOnesSayWhatIsWrong) {
         {{"--seed", "1", "--seed", "2"}, "--seed is given twice"},
         {{"--show", "--explain", "rock"}, "--explain stands alone: it takes no options"},
         {{"--seed", "1", "--help"}, "--help stands alone: it takes no options"},
+        // First, a command given the wrong arguments is told so, with what arrived.
+        {{"--explain"}, "--explain takes a query filter and at most a math filter, and none arrived"},
+        {{"--explain", "a", "b", "c"},
+         "--explain takes a query filter and at most a math filter, and 3 arrived:\n  \"a\"\n  \"b\"\n  \"c\""},
+        {{"--help", "x"}, "--help takes no arguments, and 1 arrived:\n  \"x\""},
+        {{"--version", "--seed", "1"}, "--version takes no arguments, and 2 arrived:\n  \"--seed\"\n  \"1\""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
         EXPECT_EQ(parseOptions(withProgram(c.args)).error, c.error);
+    }
+}
+
+// Eight or nine arguments, whatever options come first; any other count is
+// told with what arrived, one a line between quotes.
+TEST(Options, WrongArgumentCountSaysWhatArrived) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> error;
+    };
+    const std::vector<std::string> seven(kEight.begin(), kEight.end() - 1);
+    const std::string sevenArrived =
+        "7 arrived:\n  \"lib.db\"\n  \"id>0\"\n  \"\"\n  \"1\"\n  \"1\"\n  \"5\"\n  \"0\"";
+    std::vector<std::string> ten = kEight;
+    ten.insert(ten.end(), {"0", "extra"});
+    const Case cases[] = {
+        {kEight, std::nullopt},
+        {then({}, then(kEight, {"3"})), std::nullopt},
+        {then({"--threads", "2"}), std::nullopt},
+        {{}, ""},  // a bare "vantor": the usage alone
+        {seven, "eight or nine arguments are needed, and " + sevenArrived},
+        {then({"--threads", "2"}, seven), "eight or nine arguments follow the options, and " + sevenArrived},
+        {then({"--seed", "1", "--"}, seven), "eight or nine arguments follow the options, and " + sevenArrived},
+        {then({"--show"}, {}), "eight or nine arguments follow the options, and none arrived"},
+        {ten, "eight or nine arguments are needed, and 10 arrived:\n  \"lib.db\"\n  \"id>0\"\n  \"\"\n  \"1\"\n"
+              "  \"1\"\n  \"5\"\n  \"0\"\n  \"out.txt\"\n  \"0\"\n  \"extra\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const std::vector<std::string> args = withProgram(c.args);
+        const ParsedOptions parsed = parseOptions(args);
+        ASSERT_EQ(parsed.error, "");
+        EXPECT_EQ(argumentCountError(args, parsed.firstPositional), c.error);
     }
 }
 
@@ -113,7 +153,17 @@ TEST(Options, RefusedRunsWriteNoResultFile) {
         {{"--seed"}, "vantor: --seed needs a value\n"},
         {then({"--m3u", "out.txt"}, eight), "vantor: --m3u names the result file\n"},
         {then({"--m3u", "./sub/../out.txt"}, eight), "vantor: --m3u names the result file\n"},
-        {then({"--show"}, {lib, "id>0", "", "1"}), "vantor: eight or nine arguments follow the options\n"},
+        {then({"--show"}, {lib, "id>0", "", "1"}),
+         "vantor: eight or nine arguments follow the options, and 4 arrived:\n"},
+        // Without the options that shape the list, too.
+        {then({"--threads", "2"}, {lib, "a", "b", "c", "d", "e", "f"}),
+         "vantor: eight or nine arguments follow the options, and 7 arrived:\n"},
+        // What Windows makes of: lib.db "songpath~\Blues\" "ORDER BY Year" 1 1 5 0 out.txt
+        {{lib, "songpath~\\Blues\" ORDER", "BY", "Year 1 1 5 0 out.txt"},
+         "vantor: eight or nine arguments are needed, and 4 arrived:\n"},
+        {then(eight, {"0", "extra"}), "vantor: eight or nine arguments are needed, and 10 arrived:\n"},
+        {{"--explain"}, "vantor: --explain takes a query filter and at most a math filter, and none arrived\n"},
+        {{"--help", "x"}, "vantor: --help takes no arguments, and 1 arrived:\n"},
     };
     std::filesystem::create_directories(dir / "sub");
     for (const Case& c : cases) {
@@ -122,6 +172,11 @@ TEST(Options, RefusedRunsWriteNoResultFile) {
         EXPECT_EQ(p.status, 2);
         EXPECT_EQ(p.out, "");
         EXPECT_EQ(p.err.substr(0, p.err.find('\n') + 1), c.firstLine);
+        // What arrived, one a line between quotes, before the usage.
+        const std::string listed = p.err.substr(0, p.err.find("usage:"));
+        if (c.firstLine.ends_with(" arrived:\n")) {
+            EXPECT_NE(listed.find("\n  \"" + c.args.back() + "\"\n"), std::string::npos) << listed;
+        }
         EXPECT_NE(p.err.find("usage: vantor [OPTIONS] DATABASE"), std::string::npos) << p.err;
         EXPECT_NE(p.err.find("--max-per-artist N"), std::string::npos) << p.err;
         EXPECT_FALSE(std::filesystem::exists(dir / "out.txt"));

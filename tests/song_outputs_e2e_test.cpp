@@ -47,8 +47,8 @@ const std::vector<Song> kSongs = {
     // On a removable drive not plugged in: no letter to join.
     {26, std::string("Miles Davis"), "So What", std::int64_t{3725000}, std::string(":\\Jazz\\So What.mp3"),
      std::string(":\\Jazz\\So What.mp3"), 5},
-    // Tags with a tab and a line break, and no file.
-    {27, std::string("Tab\tArtist"), "Line\r\nBreak", std::int64_t{2600}, null, null, 1},
+    // Tags with a tab and line breaks of several kinds (LS, NEL, PS), and no file.
+    {27, std::string("Tab\tArtist\u2028LS"), "Line\r\nBreak\u0085NEL\u2029PS", std::int64_t{2600}, null, null, 1},
 };
 
 std::string makeSongLibrary(const std::filesystem::path& dir, Layout layout) {
@@ -81,7 +81,7 @@ const std::map<std::int64_t, std::string> kLines = {
     {21, "21\tABBA – Dancing Queen\t3:50"},   {22, "22\tBjörk – Jóga\t5:06"},
     {23, "23\tUntitled\t-:--"},               {24, "24\tQueen\t-:--"},
     {25, "25\tКино – Кукушка\t0:01"},         {26, "26\tMiles Davis – So What\t1:02:05"},
-    {27, "27\tTab Artist – Line  Break\t0:03"}, {99, "99\t(not in the library)\t-:--"},
+    {27, "27\tTab Artist LS – Line  Break NEL PS\t0:03"}, {99, "99\t(not in the library)\t-:--"},
 };
 
 std::vector<std::string> linesOf(const std::string& text) {

@@ -11,6 +11,9 @@
 #include "cli/options.h"
 #include "cli/run.h"
 #include "platform/console.h"
+#include "platform/private_folder.h"
+#include "platform/stop_events.h"
+#include "support/stop_cleanup.h"
 
 namespace {
 
@@ -64,13 +67,20 @@ int main(int nativeArgc, char** nativeArgv) {
     // The front end's form: the options taken off, argv[1..] are its arguments again.
     const std::vector<std::string> positional(arguments.begin() + static_cast<std::ptrdiff_t>(parsed.firstPositional),
                                               arguments.end());
-    if (positional.size() < 8) return refuse(parsed.options.any() ? "eight or nine arguments follow the options" : "");
+    if (const auto wrongCount = vantor::argumentCountError(arguments, parsed.firstPositional)) {
+        return refuse(*wrongCount);
+    }
     if (const std::string conflict = vantor::conflictWithArguments(parsed.options, positional); !conflict.empty()) {
         return refuse(conflict);
     }
     std::vector<const char*> runArgv{argv[0]};
     for (const std::string& a : positional) runArgv.push_back(a.c_str());
     runArgv.push_back(nullptr);
+
+    // From here on the run makes files; a stop removes the ones it is making,
+    // and what killed runs left goes first.
+    vantor::platform::catchStops(vantor::cleanUpAfterStop);
+    vantor::platform::removeAbandonedPrivateFolders();
 
     vantor::MsvcRand rng;
     vantor::RunEnvironment env{std::cout, std::cerr, rng,

@@ -4,6 +4,7 @@
 // option is the business of the stage it concerns, not of this file.
 #include "cli/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <limits>
@@ -74,6 +75,21 @@ std::string readNumber(const Option& option, const std::string& text, std::int64
 
 }  // namespace
 
+std::string arrived(const std::vector<std::string>& args, std::size_t first) {
+    if (first >= args.size()) return "none arrived";
+    std::string text = std::to_string(args.size() - first) + " arrived:";
+    for (std::size_t i = first; i < args.size(); ++i) text += "\n  \"" + args[i] + "\"";
+    return text;
+}
+
+std::optional<std::string> argumentCountError(const std::vector<std::string>& args, std::size_t firstPositional) {
+    const std::size_t count = args.size() - std::min(firstPositional, args.size());
+    if (count == 8 || count == 9) return std::nullopt;
+    if (args.size() <= 1) return "";  // a bare "vantor": the usage says it all
+    return std::string("eight or nine arguments ") + (firstPositional > 1 ? "follow the options" : "are needed") +
+           ", and " + arrived(args, firstPositional);
+}
+
 bool Options::any() const {
     return seed || distinct || minutes || maxPerArtist || artistGap || m3u || show;
 }
@@ -90,10 +106,14 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
         }
         if (word.size() < 3 || word.compare(0, 2, "--") != 0) break;  // the first positional argument
         for (const std::string_view command : kCommands) {
-            if (word == command) {
-                parsed.error = word + " stands alone: it takes no options";
-                return parsed;
-            }
+            if (word != command) continue;
+            // First, it is the command, given too many or too few arguments
+            // (the right number never gets here); later, it follows options.
+            parsed.error = i > 1 ? word + " stands alone: it takes no options"
+                                 : word + " takes " + (word == "--explain" ? "a query filter and at most a math filter"
+                                                                           : "no arguments") +
+                                       ", and " + arrived(args, 2);
+            return parsed;
         }
         const Option* option = find(word);
         if (option == nullptr) {

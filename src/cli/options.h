@@ -38,6 +38,16 @@ struct ParsedOptions {
 // Reads the options at the front of argv (args[0] the program) up to the first positional.
 ParsedOptions parseOptions(const std::vector<std::string>& args);
 
+// "N arrived:" and args[first..], one a line between quotes, so that an
+// argument that swallowed the next ones shows at once (on Windows a
+// backslash before a closing quote escapes it); "none arrived" for none.
+std::string arrived(const std::vector<std::string>& args, std::size_t first);
+
+// What is wrong with the number of positional arguments (args[0] the
+// program, positionals from firstPositional on): nothing for eight or nine,
+// "" for none at all (the usage alone answers that), else what arrived.
+std::optional<std::string> argumentCountError(const std::vector<std::string>& args, std::size_t firstPositional);
+
 // What is wrong with options that make no sense with these positional
 // arguments (argv[firstPositional..]); empty when nothing is.
 std::string conflictWithArguments(const Options& options, const std::vector<std::string>& positional);

@@ -12,6 +12,7 @@
 #include "db/library_file.h"
 #include "platform/files.h"
 #include "support/files.h"
+#include "support/stop_cleanup.h"
 
 namespace vantor::db {
 namespace {
@@ -19,8 +20,10 @@ namespace {
 std::chrono::milliseconds gTimeLimit = std::chrono::minutes(10);
 
 // SQLite asks every few thousand instructions; nonzero interrupts the statement.
+// A stop ends it too: on Windows the copy's files go only once SQLite closes them.
 int pastDeadline(void* deadline) {
-    return std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point*>(deadline);
+    return stopArrived() ||
+           std::chrono::steady_clock::now() > *static_cast<std::chrono::steady_clock::time_point*>(deadline);
 }
 
 bool ranOutOfTime(const std::chrono::steady_clock::time_point* deadline) {

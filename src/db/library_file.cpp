@@ -72,9 +72,18 @@ LibraryFile::~LibraryFile() {
 
 bool LibraryFile::recover(const std::string& file, const std::string& journal) {
     if (std::exchange(tried_, true)) return !copy_.empty();
+    // Named for a stop before it is made: a run stopped mid-copy leaves no copy.
     int error = 0;
-    folder_ = platform::makePrivateFolder(error);
-    if (folder_.empty()) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        folder_ = platform::newPrivateFolderName(error);
+        if (folder_.empty()) break;
+        folderOnStop_.arm(folder_, OnStop::removeFolder);
+        error = platform::makePrivateFolder(folder_);
+        if (!platform::alreadyExists(error)) break;
+    }
+    if (error != 0) {
+        folderOnStop_.disarm();
+        folder_.clear();
         failure_ = "no private folder for a copy: " + platform::errorText(error);
         return false;
     }

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "support/stop_cleanup.h"
+
 namespace vantor::db {
 
 class LibraryFile {
@@ -35,6 +37,7 @@ public:
 
 private:
     std::string path_;
+    RemovedOnStop folderOnStop_;  // after the folder is removed, on the way out
     std::string folder_;
     std::string copy_;
     std::string failure_;

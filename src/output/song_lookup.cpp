@@ -14,20 +14,11 @@
 #include "db/statement.h"
 #include "report/run_error.h"
 #include "select/songs_by_id.h"
+#include "text/one_line.h"
 #include "text/toolkit.h"
 
 namespace vantor {
 namespace {
-
-// Tags may hold line breaks and tabs, which would split an M3U entry or a
-// listing column: each control character becomes a blank.
-std::string oneLine(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-    }
-    return out;
-}
 
 bool hasColumn(const std::vector<std::string>& columns, std::string_view name) {
     return std::any_of(columns.begin(), columns.end(),
@@ -51,6 +42,7 @@ std::optional<std::int64_t> lengthSeconds(const db::Statement& row, int col) {
 
 ChosenSong songOf(const db::Statement& row) {
     ChosenSong song;
+    // Tags may hold line breaks and tabs, which would split an M3U entry or a listing column.
     song.artist = oneLine(row.text(1).value_or(""));
     song.title = oneLine(row.text(2).value_or(""));
     song.seconds = lengthSeconds(row, 3);

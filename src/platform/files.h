@@ -64,6 +64,7 @@ public:
 private:
     friend int createNew(const std::string& path, OutputFile& file);
     friend int openExistingOrNew(const std::string& path, OutputFile& file, std::filesystem::file_type& kind);
+    friend int copyFile(const std::string& from, const std::string& to);
     // A descriptor on Linux, a HANDLE on Windows; both systems' "none" is -1.
     static constexpr std::intptr_t kClosed = -1;
     std::intptr_t handle_ = kClosed;

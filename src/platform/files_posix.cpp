@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <vector>
 
 #include "platform/paths.h"
 
@@ -177,11 +178,31 @@ int replaceFile(const std::string& from, const std::string& to, bool& transient)
 }
 
 int copyFile(const std::string& from, const std::string& to) {
-    std::error_code ec;
-    const std::filesystem::path target = nativePath(to);
-    std::filesystem::copy_file(nativePath(from), target, std::filesystem::copy_options::overwrite_existing, ec);
-    if (!ec) std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write, ec);
-    return ec.value();
+    // Not std::filesystem::copy_file: after a short copy it reports any
+    // failed write as EIO, and a full disk must say so.
+    const int in = ::open(nativePath(from).c_str(), O_RDONLY | O_NONBLOCK | kOpenFlags);
+    if (in < 0) return errno;
+    struct stat st {};
+    int error = ::fstat(in, &st) != 0 ? errno : !S_ISREG(st.st_mode) ? EINVAL : 0;
+    OutputFile out;
+    if (error == 0) {
+        const int fd = ::open(nativePath(to).c_str(), O_WRONLY | O_CREAT | O_TRUNC | kOpenFlags, 0600);
+        if (fd < 0 || ::fchmod(fd, 0600) != 0) error = errno;
+        if (fd >= 0) out.handle_ = fd;
+    }
+    std::vector<char> buffer(error == 0 ? std::size_t{1} << 20 : 0);
+    while (error == 0) {
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            error = got < 0 ? errno : 0;
+            break;
+        }
+        error = out.write(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    }
+    ::close(in);
+    const int closed = out.isOpen() ? out.close() : 0;
+    return error != 0 ? error : closed;
 }
 
 std::string settledPath(const std::string& path) {

@@ -260,8 +260,9 @@ int OutputFile::close() {
 int createNew(const std::string& path, OutputFile& file) {
     const std::wstring name = wide(path);
     if (kindByName(name) != fs::file_type::none) return ERROR_INVALID_NAME;
-    // CREATE_NEW fails on anything already there, a link included.
-    const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    // CREATE_NEW fails on anything already there, a link included. Shared
+    // for deletion, so that a stop can remove it while it is being written.
+    const HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return static_cast<int>(GetLastError());
     file.handle_ = reinterpret_cast<std::intptr_t>(h);
@@ -279,8 +280,8 @@ int openExistingOrNew(const std::string& path, OutputFile& file, fs::file_type& 
     HANDLE opened = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
-        opened = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        opened = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (opened == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
@@ -338,7 +339,9 @@ int copyFile(const std::string& from, const std::string& to) {
     int error = 0;
     if (kindOfHandle(in.get(), error) != fs::file_type::regular) return error != 0 ? error : ERROR_INVALID_NAME;
     // The folder is our own private one; the copy inherits its access list.
-    Handle out(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared for deletion only, so that a stop can remove it mid-copy.
+    Handle out(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out.ok()) return static_cast<int>(GetLastError());
     std::string buffer(1 << 20, '\0');
     for (;;) {

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "support/files.h"
+#include "support/stop_cleanup.h"
 
 namespace vantor {
 
@@ -42,13 +43,21 @@ int replaceRetrying(const std::string& from, const std::string& to) {
 // back: a cut list would pass for a shorter one. The file is removed where
 // we may (`mayRemove`), else left empty.
 FileWrite writeInPlace(const std::string& target, const ContentPieces& content, bool mayRemove) {
+    // A stop midway treats the file as a failed write would: a file we may
+    // remove is named before the open may make it; one we may only empty,
+    // once the open has emptied it.
+    RemovedOnStop onStop;
+    if (mayRemove) onStop.arm(target, OnStop::removeFile);
     platform::OutputFile file;
     fs::file_type kind = fs::file_type::none;
     if (const int error = platform::openExistingOrNew(target, file, kind); error != 0) {
+        onStop.disarm();
         if (kind != fs::file_type::none) return failed("it is " + kindName(kind) + ", not a regular file");
         return failed(platform::errorText(error));
     }
+    if (!mayRemove) onStop.arm(target, OnStop::emptyFile);
     int error = content([&file](std::string_view piece) { return file.write(piece); });
+    if (error == 0) onStop.disarm();  // whole now
     if (error != 0) file.truncate();
     const int closed = file.close();
     if (error == 0) error = closed;
@@ -92,15 +101,22 @@ FileWrite writeWholeFile(const std::string& path, const ContentPieces& content) 
         return failed(std::make_error_code(std::errc::permission_denied).message());
     }
 
+    // Named for a stop before it is made; a name already taken carries this
+    // process's ID, so it is a killed run's leftover at most.
+    RemovedOnStop temporaryOnStop;
     platform::OutputFile temporary;
     std::string temporaryPath;
     int created = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporaryPath = temporaryName(target);
+        temporaryOnStop.arm(temporaryPath, OnStop::removeFile);
         created = platform::createNew(temporaryPath, temporary);
         if (!platform::alreadyExists(created)) break;
     }
-    if (created != 0) return writeInPlace(target, content, !existing);  // a file it made itself goes again
+    if (created != 0) {
+        temporaryOnStop.disarm();
+        return writeInPlace(target, content, !existing);  // a file it made itself goes again
+    }
 
     std::error_code ec;
     if (existing && status.permissions != fs::perms::unknown) {
@@ -117,6 +133,7 @@ FileWrite writeWholeFile(const std::string& path, const ContentPieces& content) 
     }
     if (replaceRetrying(temporaryPath, target) == 0) return {true, {}};
     fs::remove(platform::nativePath(temporaryPath), ec);
+    temporaryOnStop.disarm();
     return writeInPlace(target, content, true);
 }
 

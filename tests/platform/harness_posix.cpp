@@ -85,8 +85,8 @@ ProcessResult runBinary(const std::vector<std::string>& args, const fs::path& cw
             setrlimit(RLIMIT_AS, &limit);
         }
         if (options.fileSizeLimitBytes > 0) {
-            // A write past the limit then fails with EFBIG instead of ending the process.
-            signal(SIGXFSZ, SIG_IGN);
+            // The run itself must turn a write past the limit into EFBIG: SIGXFSZ as it comes by default.
+            signal(SIGXFSZ, SIG_DFL);
             const rlimit limit{options.fileSizeLimitBytes, options.fileSizeLimitBytes};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
