@@ -1,0 +1,28 @@
+// The two real host libraries kept beside the project (../shared/realdbs),
+// never committed. A test reads a copy in a folder of its own, as the
+// libraries' triggers fail on any write and nothing may touch the originals;
+// without the folder it skips, saying why.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "harness.h"
+
+namespace vantor::testing {
+
+inline constexpr const char* kNoRealLibraries =
+    "the real host libraries (../shared/realdbs beside the project) are not here";
+
+// The real library `name` copied into `dir`, or nothing when it is absent.
+inline std::optional<std::string> realLibrary(const std::string& name, const TempDir& dir) {
+    const fs::path original = fs::path(VANTOR_SOURCE_DIR) / ".." / "shared" / "realdbs" / name;
+    std::error_code ec;
+    if (!fs::is_regular_file(original, ec)) return std::nullopt;
+    const fs::path copy = dir / name;
+    fs::copy_file(original, copy, fs::copy_options::overwrite_existing);
+    return copy.string();
+}
+
+}  // namespace vantor::testing
