@@ -7,7 +7,6 @@
 
 #include <sqlite3.h>
 
-#include <cmath>
 #include <map>
 #include <optional>
 #include <string>

@@ -65,6 +65,11 @@ bool closesCondition(std::string_view text, std::size_t at) {
 
 bool yearAt(std::string_view text, std::size_t at) { return startsWithIgnoreAsciiCase(text.substr(at), kYearLabel); }
 
+// The filters' quote state after the apostrophe at `at`.
+bool insideAfterApostropheAt(std::string_view text, std::size_t at, bool inside) {
+    return insideAfterApostrophe(inside, at + 1 < text.size() && isLetterByte(static_cast<unsigned char>(text[at + 1])));
+}
+
 // A run of digits at `at` that reads as a calendar year: its value, and
 // where it ends. Nothing for no digits or a number past kLastCalendarYear.
 std::optional<std::pair<int, std::size_t>> calendarNumberAt(std::string_view text, std::size_t at) {
@@ -191,8 +196,7 @@ bool mentionsYear(std::string_view filter) {
     bool inside = false;
     for (std::size_t i = 0; i < filter.size(); ++i) {
         if (filter[i] == '\'') {
-            const bool letterNext = i + 1 < filter.size() && isLetterByte(static_cast<unsigned char>(filter[i + 1]));
-            inside = insideAfterApostrophe(inside, letterNext);
+            inside = insideAfterApostropheAt(filter, i, inside);
         } else if (!inside && yearAt(filter, i) && (i == 0 || !isWordByte(filter[i - 1])) &&
                    (i + kYearLabel.size() == filter.size() || !isWordByte(filter[i + kYearLabel.size()]))) {
             return true;
@@ -207,8 +211,7 @@ bool writtenForStoredDates(std::string_view math) {
     while (i < math.size()) {
         const char c = math[i];
         if (c == '\'') {
-            const bool letterNext = i + 1 < math.size() && isLetterByte(static_cast<unsigned char>(math[i + 1]));
-            inside = insideAfterApostrophe(inside, letterNext);
+            inside = insideAfterApostropheAt(math, i, inside);
             ++i;
         } else if (!inside && (isDigit(c) || c == '.') && (i == 0 || (!isWordByte(math[i - 1]) && math[i - 1] != '.'))) {
             // The digits of a name (custom1) belong to the name.
