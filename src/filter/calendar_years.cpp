@@ -225,19 +225,26 @@ bool writtenForStoredDates(std::string_view math) {
     return false;
 }
 
-bool calendarYearOf(std::string_view storedNumber, std::string& out) {
+std::optional<std::string_view> calendarYearOf(std::string_view storedNumber, std::string& buffer) {
+    // SQLite writes an integer as its digits: a date's year is all of them
+    // but the last four, read off without arithmetic or a copy on every row.
+    if (!storedNumber.empty() && storedNumber.front() != '0' &&
+        std::all_of(storedNumber.begin(), storedNumber.end(), isDigit)) {
+        if (storedNumber.size() <= 4) return std::nullopt;
+        return storedNumber.substr(0, storedNumber.size() - 4);
+    }
     const char* first = storedNumber.data();
     const char* last = first + storedNumber.size();
     std::int64_t whole = 0;
     if (const auto [end, ec] = std::from_chars(first, last, whole); ec == std::errc() && end == last) {
-        if (whole < kFirstStoredDate) return false;
-        out = std::to_string(whole / kFirstStoredDate);
-        return true;
+        if (whole < kFirstStoredDate) return std::nullopt;
+        buffer = std::to_string(whole / kFirstStoredDate);
+        return buffer;
     }
     double real = 0.0;
     if (const auto [end, ec] = std::from_chars(first, last, real);
         ec != std::errc() || end != last || !std::isfinite(real) || real < static_cast<double>(kFirstStoredDate)) {
-        return false;
+        return std::nullopt;
     }
     // Rounded down exactly, as the SQL's bounds at year * 10000 count: the
     // division alone may round 19979999.9999999 up to 1998.
@@ -246,13 +253,13 @@ bool calendarYearOf(std::string_view storedNumber, std::string& out) {
     if (year * per > real) year -= 1.0;
     if ((year + 1.0) * per <= real) year += 1.0;
     if (year < 9.0e18) {
-        out = std::to_string(static_cast<std::int64_t>(year));
+        buffer = std::to_string(static_cast<std::int64_t>(year));
     } else {
         char text[32];
         const auto [end, ec] = std::to_chars(text, text + sizeof text, year);
-        out.assign(text, ec == std::errc() ? end : text);
+        buffer.assign(text, ec == std::errc() ? end : text);
     }
-    return true;
+    return buffer;
 }
 
 }  // namespace vantor

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -54,8 +55,8 @@ bool mentionsYear(std::string_view filter);
 bool writtenForStoredDates(std::string_view math);
 
 // The calendar year of a stored number's text (SQLite's text of an integer
-// or a real) when it is a date: written into `out`, true. False, `out` left
-// alone, for a plain year or anything that is no finite number.
-bool calendarYearOf(std::string_view storedNumber, std::string& out);
+// or a real) when it is a date: a part of that text, or a text written into
+// `buffer`. Nothing for a plain year or anything that is no finite number.
+std::optional<std::string_view> calendarYearOf(std::string_view storedNumber, std::string& buffer);
 
 }  // namespace vantor

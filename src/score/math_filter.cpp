@@ -215,7 +215,9 @@ std::optional<std::string_view> MathFilter::numberText(const Piece& piece, const
     // too. Its type is asked first, while SQLite has converted nothing.
     const bool number = piece.calendar && row.holdsNumber(piece.code);
     const auto text = row.text(piece.code);
-    if (number && text && calendarYearOf(*text, year_)) return year_;
+    if (number && text) {
+        if (const auto year = calendarYearOf(*text, year_)) return year;
+    }
     return text;
 }
 
