@@ -28,6 +28,9 @@ inline std::optional<std::string> realLibrary(const std::string& name, const Tem
     if (!fs::is_regular_file(original, ec)) return std::nullopt;
     const fs::path copy = dir / name;
     fs::copy_file(original, copy, fs::copy_options::overwrite_existing);
+    // The originals may carry no write bits, which a copy keeps: Windows
+    // would then refuse to remove it with the test's folder.
+    fs::permissions(copy, fs::perms::owner_write, fs::perm_options::add);
     return copy.string();
 }
 
