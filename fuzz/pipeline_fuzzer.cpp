@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <span>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -20,6 +21,7 @@
 
 #include "cli/explain.h"
 #include "db/collation.h"
+#include "filter/calendar_years.h"
 #include "filter/field_catalogue.h"
 #include "filter/passes.h"
 #include "filter/query_sql.h"
@@ -46,20 +48,23 @@ constexpr const char* kToday = "45658.500000";
     } while (0)
 
 // A song with a handful of values; `hostile` is what a damaged or odd
-// library might hold, put into a text column and a numeric one.
+// library might hold, put into a text column and a numeric one (and the
+// year, read as a stored number, when `hostileYear`).
 class FakeRow final : public SongRow {
 public:
-    explicit FakeRow(std::string hostile)
+    explicit FakeRow(std::string hostile, bool hostileYear = false)
         : values_{{0, "11"},      {1, "ABBA"},   {3, "Arrival"}, {7, "Dancing Queen"}, {9, "1976"},
                   {10, "Pop"},    {12, "230000"}, {16, "80"},    {36, "12"},            {37, "45000.5"},
                   {49, "40000.25"}, {30, std::move(hostile)}} {
         values_[91] = values_[30];
+        if (hostileYear) values_[9] = values_[30];
     }
     std::optional<std::string_view> text(int code) const override {
         const auto it = values_.find(code);
         if (it == values_.end()) return std::nullopt;
         return it->second;
     }
+    bool holdsNumber(int code) const override { return code == 9; }
 
 private:
     std::map<int, std::string> values_;
@@ -143,15 +148,26 @@ void checkQuery(const FilterStages& stages, const std::string& sort) {
         for (const std::string& name : playlistNames(stages.query)) FUZZ_CHECK(!name.empty());
         return;
     }
-    const std::string condition =
-        query2sql2(stages.expandedQuery + sqlSortFilter(sort), kToday, anyfieldSql(ColumnMap::classic()));
-    const std::string sql = "SELECT * FROM songs WHERE " + condition;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(classicLibrary(), sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && stmt != nullptr) {
-        // Only the first statement is ever prepared, and it only reads.
-        FUZZ_CHECK(sqlite3_stmt_readonly(stmt));
+    // As on a library of plain years, and on one that stores dates.
+    const std::vector<YearComparison> calendar = calendarYearComparisons(stages.expandedQuery);
+    std::size_t end = 0;
+    for (const YearComparison& c : calendar) {
+        FUZZ_CHECK(c.at >= end && c.length > 0);
+        end = c.at + c.length;
     }
-    sqlite3_finalize(stmt);
+    FUZZ_CHECK(end <= stages.expandedQuery.size());
+    for (const bool dates : {false, true}) {
+        const std::string condition = query2sql2(stages.expandedQuery + sqlSortFilter(sort), kToday,
+                                                 anyfieldSql(ColumnMap::classic()),
+                                                 dates ? std::span<const YearComparison>(calendar) : std::span<const YearComparison>());
+        const std::string sql = "SELECT * FROM songs WHERE " + condition;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(classicLibrary(), sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK && stmt != nullptr) {
+            // Only the first statement is ever prepared, and it only reads.
+            FUZZ_CHECK(sqlite3_stmt_readonly(stmt));
+        }
+        sqlite3_finalize(stmt);
+    }
 }
 
 void checkMath(const FilterStages& stages, const std::string& hostile) {
@@ -164,12 +180,17 @@ void checkMath(const FilterStages& stages, const std::string& hostile) {
         for (const Token& t : list.tokens) joined += t.text;
         FUZZ_CHECK(joined == math);
     }
-    try {
-        MathFilter filter(list);
-        (void)filter.score(FakeRow(hostile));
-    } catch (const RunError& e) {
-        FUZZ_CHECK(e.code() == code::mathFieldUnknown || e.code() == code::mathFilter);
+    for (const YearReading years : {YearReading::Stored, YearReading::Calendar}) {
+        try {
+            MathFilter filter(list, years);
+            (void)filter.score(FakeRow(hostile, years == YearReading::Calendar));
+        } catch (const RunError& e) {
+            FUZZ_CHECK(e.code() == code::mathFieldUnknown || e.code() == code::mathFilter);
+        }
     }
+    (void)writtenForStoredDates(stages.math);
+    std::string buffer;
+    if (const auto year = calendarYearOf(hostile, buffer)) FUZZ_CHECK(!year->empty());
 }
 
 // Repeat removal over whatever an ID-list file could hold.

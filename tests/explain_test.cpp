@@ -86,6 +86,25 @@ TEST(Explain, ShowsEachStageAndWhyANameIsNotRecognized) {
           "    \"'rock\"  text literal \"roc\": only the right side of a text comparison\n",
           "    \"roll'\"  NOT RECOGNIZED: the end of a quoted value that an operator character (& / + - * ^ < > = ! "
           ", and the word and) cut apart; compare with a part that holds none, e.g. artist~'ac' for ac/dc\n"}},
+        {"year on a library that stores dates",
+         "year>=1990 and year<2000",
+         "(year-1950)/10",
+         {"  SQL condition:       year>=1990 AND year<2000\n",
+          "  on a library that stores dates (Year 19971231 for 1997-12-31), year compared with a whole\n"
+          "  number from 0 to 9999 is the song's calendar year:\n"
+          "  SQL condition there: (Year>=1990 AND NOT (Year>=10000 AND Year<19900000)) AND (Year<20000000 AND NOT "
+          "(Year>=2000 AND Year<10000))\n",
+          "    \"year\"  field, number: the song's Year goes here\n",
+          "  on a library that stores dates (Year 19971231 for 1997-12-31): year is the song's calendar year "
+          "(1997)\n"}},
+        {"year that reads alike, and a math filter written for the stored dates",
+         "year>0",
+         "if(year>=19900000,1,0)",
+         {"  SQL condition:       year>0\n",
+          "  on a library that stores dates (Year 19971231 for 1997-12-31): the same SQL condition, year "
+          "compared as stored\n",
+          "  on a library that stores dates (Year 19971231 for 1997-12-31): year is the stored value, as the filter "
+          "holds a number of 10000 or more\n"}},
         {"a rotation",
          "ROTATE(Rock Classics,Pop)",
          "bpm>fast",

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,10 @@ public:
         if (it == values.end()) return std::nullopt;
         return it->second;
     }
+    // A column SQLite holds as a number; the rest are texts, whatever they spell.
+    bool holdsNumber(int code) const override { return numbers.contains(code); }
     std::map<int, std::string> values;
+    std::set<int> numbers;
 };
 
 constexpr const char* kToday = "45123.456789";
@@ -108,7 +112,20 @@ struct Generator {
         }
     }
 
-    MapRow row() {
+    // A library that stores dates: Year as YYYYMMDD (whole, as a real, or as
+    // SQLite writes a large real), beside unknown and plain years.
+    std::string storedYear() {
+        static const std::vector<std::string> odd = {"-1", "0", "1997", "9999", "10000", "19970000.5",
+                                                     "19979999.9999999", "1.9971231e+07", "1e+300", "Inf",
+                                                     "99999999999999999999", "-19970000"};
+        switch (pick(4)) {
+        case 0: return odd[pick(odd.size())];
+        case 1: return numericValue();
+        default: return std::to_string(1900 + pick(130)) + std::to_string(10000 + pick(1232)).substr(1);
+        }
+    }
+
+    MapRow row(bool dates = false) {
         static const std::vector<std::string> texts = {"ABBA", "Abba", "Rock", "hard rock", "", "Love Me",
                                                        "b", "ABBA Gold", "Queen"};
         MapRow r;
@@ -117,7 +134,9 @@ struct Generator {
                               : name == "dateaddedage"  ? "dateadded"
                                                         : name;
             if (pick(12) == 0) continue;  // NULL
-            r.values[MMlabelToNumber(label)] = numericValue();
+            const int code = MMlabelToNumber(label);
+            r.values[code] = dates && code == fieldcode::year ? storedYear() : numericValue();
+            if (dates && pick(6) != 0) r.numbers.insert(code);
         }
         for (std::string label : {"artist", "album", "genre", "comment", "songtitle"}) {
             if (pick(8) == 0) continue;
@@ -135,7 +154,8 @@ struct Tally {
 };
 
 // Scores every row both ways; stops at the first difference with the formula shown.
-Tally compareAll(bool safeOnly, int formulas, int rowsPerFormula, std::uint64_t seed) {
+Tally compareAll(bool safeOnly, int formulas, int rowsPerFormula, std::uint64_t seed,
+                 YearReading years = YearReading::Stored) {
     Generator gen{std::mt19937_64(seed)};
     Tally tally;
     for (int f = 0; f < formulas; ++f) {
@@ -148,15 +168,15 @@ Tally compareAll(bool safeOnly, int formulas, int rowsPerFormula, std::uint64_t 
         }
         std::unique_ptr<MathFilter> fast, reference;
         try {
-            fast = std::make_unique<MathFilter>(tokens);
-            reference = std::make_unique<MathFilter>(tokens);
+            fast = std::make_unique<MathFilter>(tokens, years);
+            reference = std::make_unique<MathFilter>(tokens, years);
         } catch (const RunError&) {
             continue;
         }
         ++tally.formulas;
         tally.templated += fast->usesTemplate() ? 1 : 0;
         for (int r = 0; r < rowsPerFormula; ++r) {
-            const MapRow row = gen.row();
+            const MapRow row = gen.row(years == YearReading::Calendar);
             const Outcome a = outcomeOf([&] { return fast->score(row); });
             const Outcome b = outcomeOf([&] { return reference->scoreLiteral(row); });
             ++tally.rows;
@@ -185,6 +205,15 @@ TEST(ScoreDifferential, SafeOperationFormulasMatchTheLiteralPathBitForBit) {
 TEST(ScoreDifferential, EveryOperationMatchesTheLiteralPathBitForBit) {
     const Tally t = compareAll(false, 4000, 40, 7);
     std::cout << t.formulas << " formulas, " << t.templated << " templated, " << t.rows << " rows\n";
+}
+
+// On a library that stores dates year is a stored date's calendar year, the
+// same text for both ways.
+TEST(ScoreDifferential, CalendarYearsMatchTheLiteralPathBitForBit) {
+    const Tally safe = compareAll(true, 1500, 40, 19971231, YearReading::Calendar);
+    EXPECT_GT(safe.templated, safe.formulas / 2);
+    const Tally every = compareAll(false, 1500, 40, 20061226, YearReading::Calendar);
+    std::cout << safe.formulas + every.formulas << " formulas, " << safe.rows + every.rows << " rows\n";
 }
 
 // The shapes that first showed a template and the literal text apart, and

@@ -3,8 +3,10 @@
 // and classified by the same functions a run calls, in the same order.
 #include "cli/explain.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "filter/calendar_years.h"
 #include "filter/field_catalogue.h"
 #include "filter/query_sql.h"
 #include "filter/rewrites.h"
@@ -24,6 +26,9 @@ class EmptyRow final : public SongRow {
 public:
     std::optional<std::string_view> text(int) const override { return std::nullopt; }
 };
+
+// How a library that stores dates keeps a song's year.
+constexpr std::string_view kDateExample = "Year 19971231 for 1997-12-31";
 
 std::string inQuotes(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -106,6 +111,17 @@ void explainQuery(const std::string& typed, const FilterStages& s, std::ostream&
     if (contains(condition, kExplainDayNumber)) {
         out << "  (" << kExplainDayNumber << " stands in for today's day number, which a run asks the library for)\n";
     }
+    if (mentionsYear(s.expandedQuery)) {
+        const std::vector<YearComparison> calendar = calendarYearComparisons(s.expandedQuery);
+        if (calendar.empty()) {
+            out << "  on a library that stores dates (" << kDateExample << "): the same SQL condition, year compared as stored\n";
+        } else {
+            out << "  on a library that stores dates (" << kDateExample << "), year compared with a whole\n"
+                << "  number from 0 to 9999 is the song's calendar year:\n";
+            out << "  SQL condition there: "
+                << query2sql2(s.expandedQuery, kExplainDayNumber, anyfieldSql(ColumnMap::classic()), calendar) << "\n";
+        }
+    }
     if (blankEndedAValue(s.expandedQuery)) {
         out << "  note: a blank ends a value, so a word after it searches every text field; write a value\n"
                "  with blanks in quotes: artist='the beatles'\n";
@@ -130,6 +146,15 @@ void explainMath(const FilterStages& s, std::ostream& out) {
         out << "    " << inQuotes(list.tokens[i].text) << "  " << describe(tokens, i) << "\n";
     }
 
+    const bool readsYear = std::any_of(tokens.begin(), tokens.end(), [](const ClassifiedToken& t) {
+        return t.operandType == operand::numeric && t.code == fieldcode::year;
+    });
+    if (readsYear && writtenForStoredDates(s.math)) {
+        out << "  on a library that stores dates (" << kDateExample
+            << "): year is the stored value, as the filter holds a number of 10000 or more\n";
+    } else if (readsYear) {
+        out << "  on a library that stores dates (" << kDateExample << "): year is the song's calendar year (1997)\n";
+    }
     if (s.math == "1") {
         out << "  the math filter is 1: no scoring, every candidate alike\n";
         return;

@@ -6,10 +6,13 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <vector>
 
 #include "cli/arguments.h"
 #include "db/library_file.h"
+#include "filter/calendar_years.h"
 #include "filter/query_sql.h"
 #include "filter/rewrites.h"
 #include "library/sessions.h"
@@ -99,16 +102,23 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     // Every connection of the run finds its file through this; a private
     // copy it may make goes with it, whatever way the run ends.
     db::LibraryFile libraryFile(args.dbPath);
-    const LibraryInfo library = readLibraryInfo(libraryFile, sortSql);
-    const std::string today = readDayNumberText(libraryFile);
     const bool mathIsOne = math == "1";
+    // The library is asked whether it stores dates only when that changes
+    // how a filter reads year: a library of plain years is read as always.
+    const std::vector<YearComparison> calendarYears = calendarYearComparisons(filters.expandedQuery);
+    const bool mathCalendarYear = !mathIsOne && mentionsYear(math) && !writtenForStoredDates(math);
+    const LibraryInfo library = readLibraryInfo(libraryFile, sortSql, !calendarYears.empty() || mathCalendarYear);
+    const std::string today = readDayNumberText(libraryFile);
 
-    const std::string condition = query2sql2(expandedQuery, today, anyfieldSql(library.columns));
+    std::span<const YearComparison> calendarComparisons;
+    if (library.storesDates) calendarComparisons = calendarYears;
+    const std::string condition = query2sql2(expandedQuery, today, anyfieldSql(library.columns), calendarComparisons);
     env.out << line::condition << condition << "\n\n";
 
     const TokenList tokens = exptokenize2(math, today);
     env.out << line::tokenCount << tokens.tokens.size() << "\n";
-    auto scorer = std::make_shared<MathFilter>(tokens);  // classifies now: unknown names end the run here
+    const YearReading years = library.storesDates && mathCalendarYear ? YearReading::Calendar : YearReading::Stored;
+    auto scorer = std::make_shared<MathFilter>(tokens, years);  // classifies now: unknown names end the run here
 
     SelectionRequest request;
     request.library = &libraryFile;
@@ -125,8 +135,8 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     request.threads = options.threads.value_or(0);
     if (!mathIsOne) {
         request.score = [scorer](const SongRow& row) { return scorer->score(row); };
-        request.newScore = [tokens]() -> std::function<double(const SongRow&)> {
-            auto own = std::make_shared<MathFilter>(tokens);
+        request.newScore = [tokens, years]() -> std::function<double(const SongRow&)> {
+            auto own = std::make_shared<MathFilter>(tokens, years);
             return [own](const SongRow& row) { return own->score(row); };
         };
         request.scoreCodes = scorer->columnsRead();

@@ -24,6 +24,7 @@ enum class FieldKind { Number, Text };
 namespace fieldcode {
 inline constexpr int id = 0;
 inline constexpr int artist = 1;
+inline constexpr int year = 9;
 inline constexpr int songLength = 12;
 inline constexpr int idMedia = 13;
 inline constexpr int rating = 16;

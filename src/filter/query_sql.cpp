@@ -103,13 +103,21 @@ void writeCharacter(std::string_view text, std::size_t i, ContainsMatch& state, 
 
 }  // namespace
 
-std::string query2sql2(std::string_view text, std::string_view today, std::string_view anyfieldExpr) {
+std::string query2sql2(std::string_view text, std::string_view today, std::string_view anyfieldExpr,
+                       std::span<const YearComparison> calendar) {
     std::string out;
     out.reserve(text.size() + text.size() / 2);
     ContainsMatch state = ContainsMatch::Idle;
+    auto year = calendar.begin();
     std::size_t i = 0;
     while (i < text.size()) {
-        if (const Keyword* k = keywordAt(text, i)) {
+        if (year != calendar.end() && year->at == i) {
+            out += year->sql;
+            // Written with ~, it arms the contains match as the stored comparison does.
+            if (year->contains) state = ContainsMatch::Armed;
+            i += year->length;
+            ++year;
+        } else if (const Keyword* k = keywordAt(text, i)) {
             writeKeyword(*k, today, anyfieldExpr, out);
             i += k->word.size();
         } else {

@@ -11,7 +11,7 @@
 
 namespace vantor {
 
-LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter) {
+LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter, bool askDates) {
     db::Connection connection;
     if (const int rc = connection.open(library); rc != db::result::ok) {
         throw RunError(stage::countOpen + rc, connection.openFailure(library));
@@ -54,6 +54,18 @@ LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSort
     // any query that asks for it.
     if (info.columns.position(fieldcode::id) < 0) {
         throw RunError(stage::countQuery + db::result::error, "the songs table has no ID column");
+    }
+    if (askDates && info.columns.position(fieldcode::year) >= 0) {
+        const std::string sql(librarysql::storesDates);
+        db::Statement dates;
+        if (const int rc = dates.prepare(connection, sql); rc != db::result::ok) {
+            throw RunError(stage::countQuery + rc, "cannot read the years: " + connection.errorMessage() + " in: " + sql);
+        }
+        const int rc = dates.step();
+        if (db::stepFailed(rc)) {
+            throw RunError(stage::countStep + rc, "cannot read the years: " + connection.errorMessage() + " in: " + sql);
+        }
+        info.storesDates = rc == db::result::row;
     }
     return info;
 }

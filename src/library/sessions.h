@@ -20,6 +20,10 @@ inline constexpr std::string_view count = "SELECT COUNT(*) from songs";
 // The columns as `SELECT *` returns them, which is how the selection reads
 // them: generated columns included, which PRAGMA table_info omits.
 inline constexpr std::string_view columns = "SELECT * FROM songs";
+// Whether Year holds a date (YYYYMMDD) anywhere: a number of 10000 or more,
+// texts left out. One step up the host's Year index.
+inline constexpr std::string_view storesDates =
+    "SELECT 1 FROM songs WHERE Year>=10000 AND typeof(Year) IN ('integer','real') LIMIT 1";
 // Today as a day number since 1899-12-30 (the library's own day count).
 inline constexpr std::string_view today = "select JulianDay('now','localtime')-2415018.5";
 }  // namespace librarysql
@@ -29,14 +33,17 @@ class LibraryFile;
 }
 
 struct LibraryInfo {
-    int size = 0;           // rows in the songs table
-    ColumnMap columns;      // where this library keeps each catalogue column
+    int size = 0;             // rows in the songs table
+    ColumnMap columns;        // where this library keeps each catalogue column
+    bool storesDates = false;  // Year holds dates (YYYYMMDD); asked only when `askDates`
 };
 
 // Throws RunError: stage::countOpen, countQuery or countStep + SQLite's code,
 // or code::sortFilter for a sort filter SQLite refused as SQL (its generic
-// error; any other result is the library's, countQuery + code).
-LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter);
+// error; any other result is the library's, countQuery + code). `askDates`
+// when the filters read year otherwise on a library that stores dates; a
+// library without a Year column stores none.
+LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter, bool askDates = false);
 
 // Today as a day number since 1899-12-30, in its "%f" text. Throws RunError
 // stage::dateOpen, datePrepare or dateStep + SQLite's code.

@@ -66,7 +66,7 @@ ClassifiedToken classifyToken(const Token& t) {
     return c;
 }
 
-MathFilter::MathFilter(const TokenList& list) {
+MathFilter::MathFilter(const TokenList& list, YearReading years) {
     tokens_.reserve(list.tokens.size());
     for (const Token& t : list.tokens) {
         ClassifiedToken c = classifyToken(t);
@@ -76,6 +76,9 @@ MathFilter::MathFilter(const TokenList& list) {
         tokens_.push_back(std::move(c));
     }
     buildPieces();
+    if (years == YearReading::Calendar) {
+        for (Piece& p : pieces_) p.calendar = p.kind == Piece::Numeric && p.code == fieldcode::year;
+    }
     chooseTemplate();
     for (const int code : allTextFieldCodes()) allTextColumns_.emplace_back(code, isScorerNumeric(code));
 }
@@ -207,6 +210,17 @@ std::string_view MathFilter::fieldText(const SongRow& row, int code, bool all, s
     return row.text(code).value_or(std::string_view{});
 }
 
+std::optional<std::string_view> MathFilter::numberText(const Piece& piece, const SongRow& row) const {
+    // Only a stored number can be a date: a text compares as itself in SQL
+    // too. Its type is asked first, while SQLite has converted nothing.
+    const bool number = piece.calendar && row.holdsNumber(piece.code);
+    const auto text = row.text(piece.code);
+    if (number && text) {
+        if (const auto year = calendarYearOf(*text, year_)) return year;
+    }
+    return text;
+}
+
 bool MathFilter::decide(const Piece& piece, const SongRow& row) const {
     const std::string_view left = fieldText(row, piece.code, piece.leftAll, left_);
     if (left.data() != left_.data()) left_.assign(left);
@@ -314,7 +328,7 @@ void MathFilter::appendFormula(const SongRow& row, std::string& out, const std::
             break;
         case Piece::Numeric:
             // A NULL number reads as 0, so a song lacking a value still scores.
-            out += row.text(piece.code).value_or("0");
+            out += numberText(piece, row).value_or("0");
             break;
         case Piece::Comparison: {
             const bool holds = decided != nullptr ? (*decided)[comparison] != 0 : decide(piece, row);
@@ -364,7 +378,7 @@ double MathFilter::score(const SongRow& row) {
         std::size_t k = 0, comparison = 0;
         for (const Piece& piece : pieces_) {
             if (piece.kind == Piece::Numeric) {
-                const auto text = row.text(piece.code);
+                const auto text = numberText(piece, row);
                 if (!text) {
                     slotValues_[k++] = 0.0;
                 } else if (!readPlainNumber(*text, slotValues_[k++], true)) {

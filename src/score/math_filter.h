@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "filter/calendar_years.h"
 #include "filter/song_row.h"
 #include "score/formula_template.h"
 #include "score/score_cache.h"
@@ -53,7 +54,8 @@ ClassifiedToken classifyToken(const Token& token);
 class MathFilter {
 public:
     // Classifies every name token; a name that is no field throws RunError(-1).
-    explicit MathFilter(const TokenList& list);
+    // With YearReading::Calendar, year is a stored date's calendar year.
+    explicit MathFilter(const TokenList& list, YearReading years = YearReading::Stored);
 
     const std::vector<ClassifiedToken>& tokens() const { return tokens_; }
 
@@ -85,6 +87,7 @@ private:
         enum Kind { Text, Numeric, Comparison, Refuse } kind = Text;
         std::string text{};   // Text: the text; Refuse: the reason
         int code = 0;         // Numeric, Comparison: the left field
+        bool calendar = false;  // Numeric: year, read as a stored date's calendar year
         bool leftAll = false; // Comparison: anyfield on the left
         enum Op { Contains, Equals, NotContains, NotEquals } op = Contains;
         bool rightField = false;  // Comparison: the right operand is a field, not `text`
@@ -114,13 +117,15 @@ private:
     // With `decided`, comparisons take the outcomes already found for this row.
     void appendFormula(const SongRow& row, std::string& out, const std::vector<char>* decided) const;
     std::string_view fieldText(const SongRow& row, int code, bool all, std::string& buffer) const;
+    // A numeric field's text as the formula reads it; nothing for NULL.
+    std::optional<std::string_view> numberText(const Piece& piece, const SongRow& row) const;
     double parseAndEval(const std::string& formula);
 
     std::vector<ClassifiedToken> tokens_;
     std::vector<Piece> pieces_;
     FunctionParser parser_;
     std::string formula_;  // reused for every row
-    mutable std::string left_, right_;
+    mutable std::string left_, right_, year_;
     mutable std::u16string left16_, right16_;
     ScoreCache cache_;
     std::unique_ptr<FormulaTemplate> template_;
