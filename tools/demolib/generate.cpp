@@ -7,7 +7,6 @@
 // everywhere.
 #include <array>
 #include <cmath>
-#include <functional>
 #include <random>
 #include <stdexcept>
 #include <string_view>
@@ -213,10 +212,9 @@ public:
         for (std::size_t c = 0; c < cCount; ++c) columns_[c] = columnIndex(layout, kColNames[c]);
     }
 
-    // `written` is called with 0 before the first song and with the number
-    // of songs written after each.
-    void run(LibraryWriter& writer, int songs, const std::function<void(std::int64_t)>& written) {
-        written(0);
+    // Takes the statistics once `statisticsAt` songs are written (-1: never).
+    void run(LibraryWriter& writer, int songs, std::int64_t statisticsAt) {
+        if (statisticsAt == 0) writer.takeStatistics();
         std::int64_t id = 1;
         std::int64_t albumId = 0;
         while (id <= songs) {
@@ -225,7 +223,7 @@ public:
             for (int t = 1; t <= tracks && id <= songs; ++t, ++id) {
                 makeSong(id, album, t, tracks);
                 writer.insert(row_);
-                written(id);
+                if (id == statisticsAt) writer.takeStatistics();
             }
         }
     }
@@ -499,9 +497,7 @@ void generateLibrary(const std::string& path, const GenerateOptions& options) {
         for (const FixtureMedia& media : demoMedias()) writer.insertMedia(media);
     }
     const std::int64_t staleAt = statistics == Statistics::Stale ? options.songs / 10 : -1;
-    Generator(options.layout, options.years, options.seed).run(writer, options.songs, [&](std::int64_t written) {
-        if (written == staleAt) writer.takeStatistics();
-    });
+    Generator(options.layout, options.years, options.seed).run(writer, options.songs, staleAt);
     writer.finish(statistics == Statistics::Fresh);
 }
 
