@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "db/collation.h"
+#include "db/statement.h"
 #include "demolib/layouts.h"
 #include "platform/paths.h"
 
@@ -128,7 +129,7 @@ void LibraryWriter::takeStatistics() {
                      nullptr) != SQLITE_OK) {
         fail("list the indexes");
     }
-    for (const std::string& name : indexes) exec("DROP INDEX \"" + name + "\";");
+    for (const std::string& name : indexes) exec("DROP INDEX " + db::quotedIdentifier(name) + ";");
     statisticsTaken_ = true;
 }
 
