@@ -223,6 +223,66 @@ TEST(DemoGenerate, LooksLikeARealLibrary) {
     EXPECT_TRUE(some("SongTitle LIKE '%''%'") && some("SongTitle LIKE '%&%'"));
     EXPECT_TRUE(some("SongTitle LIKE '%love%'") && some("SongTitle LIKE '%live%'"));
     EXPECT_TRUE(some("length(Lyrics) > 2000"));
+
+    // Year as the host keeps it: YYYYMMDD, mostly the year alone, -1 for none.
+    EXPECT_EQ(is("Year <> -1 AND (Year / 10000 NOT BETWEEN 1955 AND 2024 OR (Year % 10000 <> 0 AND ("
+                 "Year / 100 % 100 NOT BETWEEN 1 AND 12 OR Year % 100 NOT BETWEEN 1 AND 31)))"),
+              "0");
+    EXPECT_TRUE(some("Year = -1") && some("Year > 0 AND Year % 10000 <> 0"));
+    EXPECT_GT(std::stoi(is("Year > 0 AND Year % 10000 = 0")), 1500);
+}
+
+// The shape changes Year and the statistics, never the songs: the same seed
+// gives the same songs in every shape, and the year is the same year.
+TEST(DemoGenerate, ShapeChangesOnlyYearAndStatistics) {
+    ScratchDir dir;
+    const std::string plain = dir.file("plain.db");
+    const std::string host = dir.file("host.db");
+    demo::generateLibrary(plain, {Layout::Current, 500, 3, true, demo::YearForm::Plain, demo::Statistics::None});
+    demo::generateLibrary(host, {Layout::Current, 500, 3, true, demo::YearForm::Dates, demo::Statistics::Stale});
+
+    std::string everyColumnButYear = "''";
+    for (const std::string& name : demo::columnNames(Layout::Current)) {
+        if (name != "Year") everyColumnButYear += "||quote(" + name + ")";
+    }
+    const std::string songs = "SELECT " + everyColumnButYear + " FROM songs ORDER BY ID";
+    EXPECT_EQ(rows(plain, songs), rows(host, songs));
+    EXPECT_EQ(rows(plain, "SELECT Year FROM songs ORDER BY ID"),
+              rows(host, "SELECT CASE WHEN Year = -1 THEN 0 ELSE Year / 10000 END FROM songs ORDER BY ID"));
+    EXPECT_EQ(scalar(plain, "SELECT count(*) FROM sqlite_schema WHERE name = 'sqlite_stat1'"), "0");
+    EXPECT_NE(scalar(plain, "SELECT count(*) FROM songs WHERE Year = 0"), "0");  // unknown years were compared too
+}
+
+// Statistics as the host's ANALYZE leaves them: stale ones are exactly an
+// ANALYZE of the first tenth of the songs, fresh ones of them all. The
+// classic layout stays without, as it always was.
+TEST(DemoGenerate, StatisticsAreAnAnalyzeOfATenthOrOfTheWhole) {
+    ScratchDir dir;
+    const auto statistics = [&](const std::string& name, demo::GenerateOptions options) {
+        demo::generateLibrary(dir.file(name), options);
+        const std::string path = dir.file(name);
+        if (scalar(path, "SELECT count(*) FROM sqlite_schema WHERE name = 'sqlite_stat1'") == "0") {
+            return std::vector<std::string>{"(none)"};
+        }
+        return rows(path, "SELECT tbl || ' ' || ifnull(idx, '-') || ' ' || stat FROM sqlite_stat1 ORDER BY tbl, idx");
+    };
+    const auto stale = statistics("stale.db", {Layout::Current, 2000, 1, true, demo::YearForm::Dates, demo::Statistics::Stale});
+    const auto tenth = statistics("tenth.db", {Layout::Current, 200, 1, true, demo::YearForm::Dates, demo::Statistics::Fresh});
+    EXPECT_EQ(stale, tenth);
+    ASSERT_EQ(stale.size(), 14u);  // the host's 13 indexes of Songs, and Medias, which has none
+    EXPECT_EQ(stale[0], "Medias - 4");
+    EXPECT_EQ(stale[13], "Songs idxSongsYear 200 13");
+
+    const auto fresh = statistics("fresh.db", {Layout::Current, 2000, 1, true, demo::YearForm::Dates, demo::Statistics::Fresh});
+    ASSERT_EQ(fresh.size(), 14u);
+    EXPECT_TRUE(fresh[13].starts_with("Songs idxSongsYear 2000 ")) << fresh[13];
+    EXPECT_EQ(statistics("none.db", {Layout::Current, 2000, 1, true, demo::YearForm::Dates, demo::Statistics::None}),
+              std::vector<std::string>{"(none)"});
+    EXPECT_EQ(statistics("classic.db", {Layout::Classic, 2000, 1, true, demo::YearForm::Dates, demo::Statistics::Fresh}),
+              std::vector<std::string>{"(none)"});
+    // The indexes the statistics were taken on are all there at the end.
+    EXPECT_EQ(scalar(dir.file("stale.db"), "SELECT count(*) FROM sqlite_schema WHERE type = 'index' AND sql IS NOT NULL"),
+              "13");
 }
 
 TEST(DemoShow, NamesTheSongsOfAResultFile) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,28 @@ inline std::string makeLibrary(const std::filesystem::path& dir, demo::Layout la
     demo::LibraryOptions options;
     options.layout = layout;
     demo::createLibrary(path, options, eightSongs());
+    return path;
+}
+
+// The two shapes a generated library is tested in: the plain one the
+// generator always made before (the year alone, never analysed), and the
+// host's (Year as YYYYMMDD, statistics from when it held a tenth of its songs).
+struct GeneratedShape {
+    const char* name;
+    demo::YearForm years;
+    demo::Statistics statistics;
+};
+inline constexpr GeneratedShape kPlainShape{"Plain", demo::YearForm::Plain, demo::Statistics::None};
+inline constexpr GeneratedShape kHostShape{"Host", demo::YearForm::Dates, demo::Statistics::Stale};
+
+inline void PrintTo(const GeneratedShape& shape, std::ostream* out) { *out << shape.name; }
+
+inline std::string generateShaped(const std::string& path, int songs, const GeneratedShape& shape) {
+    demo::GenerateOptions options;
+    options.songs = songs;
+    options.years = shape.years;
+    options.statistics = shape.statistics;
+    demo::generateLibrary(path, options);
     return path;
 }
 

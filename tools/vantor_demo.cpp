@@ -15,7 +15,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vantor-demo [--layout current|classic] [--songs N] [--seed S] [--utf8] OUT.db\n"
+    "usage: vantor-demo [--layout current|classic] [--songs N] [--seed S] [--utf8] [--stats stale|fresh|none]\n"
+    "                   OUT.db\n"
     "       vantor-demo --show DB RESULTFILE\n";
 
 int usage() {
@@ -50,6 +51,12 @@ int generate(const std::vector<std::string>& argv) {
             if (!parseNumber(argv[++i], options.songs) || options.songs < 0) return usage();
         } else if (arg == "--seed" && hasValue) {
             if (!parseNumber(argv[++i], options.seed)) return usage();
+        } else if (arg == "--stats" && hasValue) {
+            const std::string_view v = argv[++i];
+            if (v == "stale") options.statistics = vantor::demo::Statistics::Stale;
+            else if (v == "fresh") options.statistics = vantor::demo::Statistics::Fresh;
+            else if (v == "none") options.statistics = vantor::demo::Statistics::None;
+            else return usage();
         } else if (arg == "--utf8") {
             options.utf16 = false;
         } else if (arg.starts_with("-") || !out.empty()) {
@@ -64,9 +71,12 @@ int generate(const std::vector<std::string>& argv) {
     vantor::demo::generateLibrary(out, options);
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     const bool classic = options.layout == vantor::demo::Layout::Classic;
+    const char* statistics = classic || options.statistics == vantor::demo::Statistics::None ? "no statistics"
+                             : options.statistics == vantor::demo::Statistics::Fresh       ? "fresh statistics"
+                                                                                           : "stale statistics";
     std::cout << "wrote " << options.songs << " songs to " << out << " (" << (classic ? "classic" : "current")
               << " layout, " << (classic || !options.utf16 ? "UTF-8" : "UTF-16le") << ", seed " << options.seed
-              << ") in " << took.count() << " s\n";
+              << ", " << statistics << ") in " << took.count() << " s\n";
     return 0;
 }
 

@@ -52,15 +52,32 @@ struct LibraryOptions {
 // throws std::invalid_argument before anything is written.
 void createLibrary(const std::string& path, const LibraryOptions& options, const std::vector<FixtureSong>& songs);
 
+// How Year is stored. Dates is the current host's form, YYYYMMDD: 19970000
+// for a year alone, 20061226 for a full date, -1 for none. Plain is the year
+// alone (1997, 0 for none), as the demo libraries stored it before.
+enum class YearForm { Plain, Dates };
+
+// The sqlite_stat1 a library carries. A host analyses its library now and
+// then, so its statistics are usually older than its songs: Stale is an
+// ANALYZE run when the library held a tenth of its songs; Fresh one run on
+// the whole; None a library never analysed.
+enum class Statistics { None, Stale, Fresh };
+
 struct GenerateOptions {
     Layout layout = Layout::Current;
     int songs = 2000;
     std::uint32_t seed = 1;
     bool utf16 = true;  // ignored for Classic (UTF-8)
+    // The host's shape, current layout only: the classic layout keeps plain
+    // years and no statistics whatever these say.
+    YearForm years = YearForm::Dates;
+    Statistics statistics = Statistics::Stale;
 };
 
 // A library of `songs` made-up songs with IDs 1..N, the same for the same
 // options on every machine. Dates count from a fixed day, not from today.
+// The shape (years, statistics) draws on a random stream of its own, so the
+// songs are the same in every shape but for Year.
 void generateLibrary(const std::string& path, const GenerateOptions& options);
 
 // The day the generator treats as today (2025-01-01 as a day number).

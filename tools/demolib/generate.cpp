@@ -181,7 +181,8 @@ struct Album {
     const Artist* artist = nullptr;  // nullptr for a compilation
     std::string title;
     std::string albumArtist;
-    std::int64_t year = 0;
+    std::int64_t year = 0;         // 0 for none
+    std::int64_t storedYear = 0;  // as the layout and the year form store it
     std::int64_t media = 1;
     std::string_view extension;
     double dateAdded = 0;
@@ -202,11 +203,18 @@ double round2(double x) { return std::round(x * 100.0) / 100.0; }
 
 class Generator {
 public:
-    Generator(Layout layout, std::uint32_t seed) : layout_(layout), dice_(seed), row_(columnDefs(layout).size()) {
+    Generator(Layout layout, YearForm years, std::uint32_t seed)
+        : layout_(layout),
+          years_(layout == Layout::Current ? years : YearForm::Plain),
+          dice_(seed),
+          shapeDice_(seed ^ 0x9E3779B9u),
+          row_(columnDefs(layout).size()) {
         for (std::size_t c = 0; c < cCount; ++c) columns_[c] = columnIndex(layout, kColNames[c]);
     }
 
-    void run(LibraryWriter& writer, int songs) {
+    // Takes the statistics once `statisticsAt` songs are written (-1: never).
+    void run(LibraryWriter& writer, int songs, std::int64_t statisticsAt) {
+        if (statisticsAt == 0) writer.takeStatistics();
         std::int64_t id = 1;
         std::int64_t albumId = 0;
         while (id <= songs) {
@@ -215,6 +223,7 @@ public:
             for (int t = 1; t <= tracks && id <= songs; ++t, ++id) {
                 makeSong(id, album, t, tracks);
                 writer.insert(row_);
+                if (id == statisticsAt) writer.takeStatistics();
             }
         }
     }
@@ -305,7 +314,19 @@ private:
         a.dateAdded = day + dice_.below(86400) / 86400.0;
         a.gain = round2(-10 + dice_.unit() * 12);
         a.discs = dice_.chance(0.05) ? 2 : 1;
+        a.storedYear = years_ == YearForm::Dates ? hostYear(a.year) : a.year;
         return a;
+    }
+
+    // The current host keeps a date in Year as YYYYMMDD: most tags give the
+    // year alone (YYYY0000), some a full release date, and none is -1.
+    std::int64_t hostYear(std::int64_t year) {
+        if (year == 0) return -1;
+        if (!shapeDice_.chance(0.15)) return year * 10000;
+        constexpr std::array<std::uint32_t, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const std::uint32_t month = shapeDice_.below(12);
+        const std::uint32_t day = 1 + shapeDice_.below(kDays[month]);
+        return year * 10000 + (month + 1) * 100 + day;
     }
 
     std::string lyrics(const std::string& title, bool longOne) {
@@ -351,7 +372,7 @@ private:
         const std::string trackNo = (track < 10 ? "0" : "") + std::to_string(track);
         put(cSongPath, songPath(album, trackNo, title));
         putText(cExtension, album.extension);
-        put(cYear, album.year);
+        put(cYear, album.storedYear);
 
         const double g = dice_.unit();
         if (g < 0.02) {
@@ -458,7 +479,9 @@ private:
     }
 
     Layout layout_;
+    YearForm years_;
     Dice dice_;
+    Dice shapeDice_;  // the shape's own draws, so the songs stay the same in every shape
     std::array<int, cCount> columns_{};
     std::vector<Value> row_;
 };
@@ -467,12 +490,15 @@ private:
 
 void generateLibrary(const std::string& path, const GenerateOptions& options) {
     if (options.songs < 0) throw std::invalid_argument("the number of songs cannot be negative");
+    const bool current = options.layout == Layout::Current;
+    const Statistics statistics = current ? options.statistics : Statistics::None;
     LibraryWriter writer(path, options.layout, options.utf16);
-    if (options.layout == Layout::Current) {
+    if (current) {
         for (const FixtureMedia& media : demoMedias()) writer.insertMedia(media);
     }
-    Generator(options.layout, options.seed).run(writer, options.songs);
-    writer.finish();
+    const std::int64_t staleAt = statistics == Statistics::Stale ? options.songs / 10 : -1;
+    Generator(options.layout, options.years, options.seed).run(writer, options.songs, staleAt);
+    writer.finish(statistics == Statistics::Fresh);
 }
 
 }  // namespace vantor::demo

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 #include "db/collation.h"
+#include "db/statement.h"
 #include "demolib/layouts.h"
 #include "platform/paths.h"
 
@@ -112,10 +114,31 @@ void LibraryWriter::insertMedia(const FixtureMedia& media) {
     if (rc != SQLITE_DONE) fail("media insert");
 }
 
-void LibraryWriter::finish() {
+void LibraryWriter::takeStatistics() {
+    exec(createIndexesSql(layout_));
+    exec("ANALYZE; DROP TABLE IF EXISTS temp.statistics; CREATE TEMP TABLE statistics AS SELECT * FROM sqlite_stat1;");
+    // Building the indexes once at the end is far faster than keeping them up
+    // to date row by row. Dropping them drops their statistics too, which is
+    // why they were copied aside.
+    std::vector<std::string> indexes;
+    const auto collect = [](void* names, int, char** values, char**) {
+        static_cast<std::vector<std::string>*>(names)->emplace_back(values[0]);
+        return 0;
+    };
+    if (sqlite3_exec(db_, "SELECT name FROM sqlite_schema WHERE type = 'index' AND sql IS NOT NULL", collect, &indexes,
+                     nullptr) != SQLITE_OK) {
+        fail("list the indexes");
+    }
+    for (const std::string& name : indexes) exec("DROP INDEX " + db::quotedIdentifier(name) + ";");
+    statisticsTaken_ = true;
+}
+
+void LibraryWriter::finish(bool analyze) {
     sqlite3_finalize(insert_);
     insert_ = nullptr;
     exec(createIndexesSql(layout_));
+    if (analyze) exec("ANALYZE;");
+    else if (statisticsTaken_) exec("DELETE FROM sqlite_stat1; INSERT INTO sqlite_stat1 SELECT * FROM temp.statistics;");
     exec("COMMIT;");
     close();
     // rename replaces an older file in one step, so it is never lost half-way.

@@ -26,8 +26,13 @@ public:
     // One row of the Medias table (current layout); the columns are checked by the caller.
     void insertMedia(const FixtureMedia& media);
 
-    // Builds the indexes, commits and moves the file into place.
-    void finish();
+    // Takes what ANALYZE finds over the rows written so far; finish() stores
+    // it as the library's sqlite_stat1, however many rows follow.
+    void takeStatistics();
+
+    // Builds the indexes, stores the statistics taken (with `analyze`, those
+    // of the whole library instead), commits and moves the file into place.
+    void finish(bool analyze = false);
 
 private:
     void start(Layout layout, bool utf16);
@@ -39,6 +44,7 @@ private:
     std::string partial_;
     std::size_t columns_;
     Layout layout_;
+    bool statisticsTaken_ = false;
     sqlite3* db_ = nullptr;
     sqlite3_stmt* insert_ = nullptr;
 };
