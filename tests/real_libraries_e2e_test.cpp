@@ -6,26 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "harness.h"
+#include "real_libraries.h"
 
 using namespace vantor::testing;
 
 namespace {
-
-// shared/realdbs beside the source tree or beside a folder above it (a work
-// tree may sit deeper than the project's own checkout).
-std::optional<fs::path> realLibraries() {
-    for (fs::path dir = fs::path(VANTOR_SOURCE_DIR).parent_path();; dir = dir.parent_path()) {
-        std::error_code ec;
-        if (fs::is_directory(dir / "shared" / "realdbs", ec)) return dir / "shared" / "realdbs";
-        if (dir == dir.parent_path()) return std::nullopt;
-    }
-}
 
 constexpr const char* kBig = "autoequaliser-MM.DB";  // 184 songs, every one unrated
 constexpr const char* kSmall = "autoequaliser-py-MM.DB";  // 6 songs, song 4 of five stars, the rest unrated
@@ -33,12 +23,9 @@ constexpr const char* kSmall = "autoequaliser-py-MM.DB";  // 6 songs, song 4 of 
 class RealLibraries : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto folder = realLibraries();
-        if (!folder) GTEST_SKIP() << "the host's real libraries (shared/realdbs beside the source tree) are not here";
+        // The files are the host's and read-only: every run reads a copy.
         for (const char* name : {kBig, kSmall}) {
-            // The files are the host's and read-only: every run reads a copy.
-            fs::copy_file(*folder / name, dir / name);
-            fs::permissions(dir / name, fs::perms::owner_write, fs::perm_options::add);
+            if (!realLibrary(name, dir)) GTEST_SKIP() << kNoRealLibraries;
         }
     }
 
