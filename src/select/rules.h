@@ -61,7 +61,7 @@ void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data);
 // break it moves to the first later place where it fits; songs that fit
 // nowhere leave the list. With `limitMs`, the minutes in the same pass: a
 // song that would overrun the time is skipped where it would stand and takes
-// no place, so the gap holds over the songs that stay.
+// no place, so the gap holds over the songs that stay. Linear in the list.
 void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
                   std::optional<std::int64_t> limitMs = std::nullopt);
 // Songs taken in order while their lengths fit in `limitMs`; one that would
