@@ -159,7 +159,11 @@ std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan) {
     if (rules.maxLengthMs) budget = 8 * std::max({count, estimate, std::size_t{1}});
     else if (source.endless()) budget = 8 * std::max(count, std::size_t{1});
 
-    std::vector<std::int64_t> drawn = source.more(std::min(count > 0 ? count : std::max(estimate, std::size_t{1}), budget));
+    // The rounds count what they asked for, not what came: a roulette draw
+    // that reaches no song (scores summing below 0, or a NaN) still spends the
+    // budget, so the rounds double and end however few songs the draws give.
+    std::size_t asked = std::min(count > 0 ? count : std::max(estimate, std::size_t{1}), budget);
+    std::vector<std::int64_t> drawn = source.more(asked);
     for (;;) {
         std::vector<std::int64_t> list = runStages(drawn, plan);
         bool full = count > 0 && list.size() >= count;
@@ -167,8 +171,10 @@ std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan) {
         if (!full && rules.maxLengthMs && shortest > 0) {
             full = *rules.maxLengthMs - totalLength(list, *plan.data) < shortest;
         }
-        if (full || source.usedUp() || drawn.empty() || drawn.size() >= budget) return list;
-        std::vector<std::int64_t> further = source.more(std::min(drawn.size(), budget - drawn.size()));
+        if (full || source.usedUp() || drawn.empty() || asked >= budget) return list;
+        const std::size_t ask = std::min(asked, budget - asked);
+        asked += ask;
+        std::vector<std::int64_t> further = source.more(ask);
         if (further.empty()) return list;
         drawn.insert(drawn.end(), further.begin(), further.end());
     }

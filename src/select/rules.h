@@ -47,8 +47,8 @@ struct FillPlan {
 // The list the rounds make. Without a rule that takes songs out, one round of
 // `count` songs. Otherwise the first round takes `count` songs (with COUNT 0,
 // as many as M minutes hold at the pool's mean length, at most the pool's
-// size), each further round
-// doubles what was drawn, and the rounds end when the list is full (COUNT
+// size), each further round doubles what was asked for (a draw that reaches
+// no song counts too), and the rounds end when the list is full (COUNT
 // songs, or less time left than the shortest song of the pool lasts), when
 // the source is used up, or at the budget: with --minutes 8 × the larger of
 // COUNT and that estimate; without, 8 × COUNT for endless sources.
