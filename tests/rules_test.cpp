@@ -67,6 +67,8 @@ TEST(RulesStages, MinutesSkipWhatOverrunsAndKeepTheGapOverTheSongsThatStay) {
     EXPECT_EQ(ids, (std::vector<std::int64_t>{1, 2}));
 }
 
+namespace {
+
 // Draws of which only every tenth reaches a song (a roulette whose scores
 // sum below 0), every one by the same artist, so the list never fills.
 class SparseDraws final : public SongSource {
@@ -83,6 +85,8 @@ public:
     std::vector<std::size_t> asked;
     std::size_t draws = 0;
 };
+
+}  // namespace
 
 TEST(RulesRounds, DrawsThatReachNoSongSpendTheBudgetAndTheRoundsStillDouble) {
     const SongData data = songs({{"a", 1000}});

@@ -58,10 +58,9 @@ void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
     // places from the artist's first waiting song to its last.
     std::vector<std::size_t> firstWaiting(artists, none), lastWaiting(artists, none);
     std::vector<std::size_t> nextWaiting(ids.size(), none);
-    // Each placement lets exactly one earlier placement fall `gap` songs
-    // back, so at most one artist fits again at a time: the one placed
-    // there. Its waiting songs are the only ones that can go next, and no
-    // search over the waiting songs is needed.
+    // After each placement exactly one earlier song has `gap` songs after
+    // it, so at most one artist fits again at a time: that song's. Only its
+    // waiting songs can go next, and no search over the waiting is needed.
     std::uint32_t freed = noArtist;
 
     const auto fits = [&](std::uint32_t artist) {
