@@ -67,6 +67,41 @@ TEST(RulesStages, MinutesSkipWhatOverrunsAndKeepTheGapOverTheSongsThatStay) {
     EXPECT_EQ(ids, (std::vector<std::int64_t>{1, 2}));
 }
 
+namespace {
+
+// Draws of which only every tenth reaches a song (a roulette whose scores
+// sum below 0), every one by the same artist, so the list never fills.
+class SparseDraws final : public SongSource {
+public:
+    std::vector<std::int64_t> more(std::size_t n) override {
+        asked.push_back(n);
+        std::vector<std::int64_t> ids;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (++draws % 10 == 0) ids.push_back(1);
+        }
+        return ids;
+    }
+    bool endless() const override { return true; }
+    std::vector<std::size_t> asked;
+    std::size_t draws = 0;
+};
+
+}  // namespace
+
+TEST(RulesRounds, DrawsThatReachNoSongSpendTheBudgetAndTheRoundsStillDouble) {
+    const SongData data = songs({{"a", 1000}});
+    SelectionRules rules;
+    rules.artistGap = 1;
+    FillPlan plan;
+    plan.rules = &rules;
+    plan.data = &data;
+    plan.count = 100;
+    plan.poolSize = 1;
+    SparseDraws source;
+    EXPECT_EQ(fillList(source, plan), (std::vector<std::int64_t>{1}));
+    EXPECT_EQ(source.asked, (std::vector<std::size_t>{100, 100, 200, 400}));  // 8 × COUNT in all
+}
+
 TEST(RulesStages, UnknownSongsHaveNoArtistAndNoLength) {
     const SongData data = songs({{"a", -5}});
     EXPECT_EQ(data.of(1).lengthMs, 0);  // a negative length counts as none

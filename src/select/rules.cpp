@@ -5,10 +5,8 @@
 #include "select/rules.h"
 
 #include <algorithm>
-#include <deque>
 #include <limits>
 #include <optional>
-#include <set>
 #include <unordered_map>
 #include <utility>
 
@@ -36,50 +34,70 @@ void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
         total += length;
         return true;
     };
+
+    // Each song's artist as a number of this list's own, from 0 up, so that
+    // what the placement keeps per artist lives in arrays.
+    constexpr std::uint32_t noArtist = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> artistOf(ids.size(), noArtist);
+    std::unordered_map<std::int32_t, std::uint32_t> numbers;
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const std::int32_t artist = data.of(ids[i]).artist;
+        if (artist == kNoArtist) continue;
+        artistOf[i] = numbers.try_emplace(artist, static_cast<std::uint32_t>(numbers.size())).first->second;
+    }
+    const std::size_t artists = numbers.size();
+
+    constexpr std::size_t none = std::numeric_limits<std::size_t>::max();
+    const auto gapSize = static_cast<std::size_t>(gap);
     std::vector<std::int64_t> out;
     out.reserve(ids.size());
-    std::unordered_map<std::int32_t, std::size_t> lastPlace;  // where each artist last stands in `out`
-    const auto fits = [&](std::int32_t artist) {
-        if (artist == kNoArtist) return true;
-        const auto it = lastPlace.find(artist);
-        return it == lastPlace.end() || out.size() - it->second > static_cast<std::size_t>(gap);
+    std::vector<std::uint32_t> placedArtist;  // the artist of each song in `out`
+    placedArtist.reserve(ids.size());
+    std::vector<std::size_t> lastPlace(artists, none);  // where each artist last stands in `out`
+    // Songs waiting for a place, per artist in their order: a chain of input
+    // places from the artist's first waiting song to its last.
+    std::vector<std::size_t> firstWaiting(artists, none), lastWaiting(artists, none);
+    std::vector<std::size_t> nextWaiting(ids.size(), none);
+    // After each placement exactly one earlier song has `gap` songs after
+    // it, so at most one artist fits again at a time: that song's. Only its
+    // waiting songs can go next, and no search over the waiting is needed.
+    std::uint32_t freed = noArtist;
+
+    const auto fits = [&](std::uint32_t artist) {
+        return artist == noArtist || lastPlace[artist] == none || out.size() - lastPlace[artist] > gapSize;
     };
-    const auto place = [&](std::int64_t id, std::int32_t artist) {
-        if (artist != kNoArtist) lastPlace[artist] = out.size();
-        out.push_back(id);
+    const auto place = [&](std::size_t i) {
+        const std::uint32_t artist = artistOf[i];
+        if (artist != noArtist) lastPlace[artist] = out.size();
+        out.push_back(ids[i]);
+        placedArtist.push_back(artist);
+        freed = out.size() > gapSize ? placedArtist[out.size() - gapSize - 1] : noArtist;
     };
-    // Songs waiting for a place, per artist in their order; `heads` holds
-    // each artist's first waiting song by its place in the input, so the
-    // earliest waiting song that fits is found first.
-    std::unordered_map<std::int32_t, std::deque<std::pair<std::size_t, std::int64_t>>> waiting;
-    std::set<std::pair<std::size_t, std::int32_t>> heads;
+
     std::size_t next = 0;
     for (;;) {
-        bool placed = false;
-        for (auto it = heads.begin(); it != heads.end(); ++it) {
-            const std::int32_t artist = it->second;
-            if (!fits(artist)) continue;
-            auto& queue = waiting[artist];
-            const std::int64_t id = queue.front().second;
-            if (fitsTime(id)) place(id, artist);
-            queue.pop_front();
-            heads.erase(it);
-            if (!queue.empty()) heads.emplace(queue.front().first, artist);
-            placed = true;
-            break;
+        // Songs waiting for a place go before later songs, the earliest first.
+        if (freed != noArtist && firstWaiting[freed] != none) {
+            const std::size_t i = firstWaiting[freed];
+            firstWaiting[freed] = nextWaiting[i];
+            // A song skipped for its length takes no place: the artist still
+            // fits, and its next waiting song comes up.
+            if (fitsTime(ids[i])) place(i);
+            continue;
         }
-        if (placed) continue;
         if (next == ids.size()) break;
-        const std::int64_t id = ids[next];
-        const std::int32_t artist = data.of(id).artist;
+        const std::size_t i = next++;
+        const std::uint32_t artist = artistOf[i];
+        // An artist that fits has no song waiting (it would have gone first),
+        // so a song that fits keeps its artist's order.
         if (fits(artist)) {
-            if (fitsTime(id)) place(id, artist);
+            if (fitsTime(ids[i])) place(i);
+        } else if (firstWaiting[artist] == none) {
+            firstWaiting[artist] = lastWaiting[artist] = i;
         } else {
-            auto& queue = waiting[artist];
-            if (queue.empty()) heads.emplace(next, artist);
-            queue.emplace_back(next, id);
+            nextWaiting[lastWaiting[artist]] = i;
+            lastWaiting[artist] = i;
         }
-        ++next;
     }
     ids = std::move(out);  // songs still waiting fit nowhere and leave
 }
@@ -140,7 +158,11 @@ std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan) {
     if (rules.maxLengthMs) budget = 8 * std::max({count, estimate, std::size_t{1}});
     else if (source.endless()) budget = 8 * std::max(count, std::size_t{1});
 
-    std::vector<std::int64_t> drawn = source.more(std::min(count > 0 ? count : std::max(estimate, std::size_t{1}), budget));
+    // The rounds count what they asked for, not what came: a roulette draw
+    // that reaches no song (scores summing below 0, or a NaN) still spends the
+    // budget, so the rounds double and end however few songs the draws give.
+    std::size_t asked = std::min(count > 0 ? count : std::max(estimate, std::size_t{1}), budget);
+    std::vector<std::int64_t> drawn = source.more(asked);
     for (;;) {
         std::vector<std::int64_t> list = runStages(drawn, plan);
         bool full = count > 0 && list.size() >= count;
@@ -148,8 +170,10 @@ std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan) {
         if (!full && rules.maxLengthMs && shortest > 0) {
             full = *rules.maxLengthMs - totalLength(list, *plan.data) < shortest;
         }
-        if (full || source.usedUp() || drawn.empty() || drawn.size() >= budget) return list;
-        std::vector<std::int64_t> further = source.more(std::min(drawn.size(), budget - drawn.size()));
+        if (full || source.usedUp() || drawn.empty() || asked >= budget) return list;
+        const std::size_t ask = std::min(asked, budget - asked);
+        asked += ask;
+        std::vector<std::int64_t> further = source.more(ask);
         if (further.empty()) return list;
         drawn.insert(drawn.end(), further.begin(), further.end());
     }

@@ -47,8 +47,8 @@ struct FillPlan {
 // The list the rounds make. Without a rule that takes songs out, one round of
 // `count` songs. Otherwise the first round takes `count` songs (with COUNT 0,
 // as many as M minutes hold at the pool's mean length, at most the pool's
-// size), each further round
-// doubles what was drawn, and the rounds end when the list is full (COUNT
+// size), each further round doubles what was asked for (a draw that reaches
+// no song counts too), and the rounds end when the list is full (COUNT
 // songs, or less time left than the shortest song of the pool lasts), when
 // the source is used up, or at the budget: with --minutes 8 × the larger of
 // COUNT and that estimate; without, 8 × COUNT for endless sources.
@@ -61,7 +61,7 @@ void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data);
 // break it moves to the first later place where it fits; songs that fit
 // nowhere leave the list. With `limitMs`, the minutes in the same pass: a
 // song that would overrun the time is skipped where it would stand and takes
-// no place, so the gap holds over the songs that stay.
+// no place, so the gap holds over the songs that stay. Linear in the list.
 void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
                   std::optional<std::int64_t> limitMs = std::nullopt);
 // Songs taken in order while their lengths fit in `limitMs`; one that would
