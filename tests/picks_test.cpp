@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "select/picks.h"
@@ -64,6 +65,29 @@ TEST(Roulette, DrawsThatNoRecordReachesAreSkipped) {
     // A NaN score makes the total and the point NaN, which nothing reaches.
     EXPECT_EQ(sweep({{1, 1}, {2, kNaN}, {3, 1}}), (std::map<int, int>{{-1, 32768}}));
     EXPECT_EQ(sweep({}), (std::map<int, int>{{-1, 32768}}));
+}
+
+// The binary search takes the record the scan takes for every draw, whatever
+// the scores' signs: negative scores make the running sum fall and rise
+// again, infinities and NaN end it. Seeded lists of mixed scores, both ways
+// drawing every value of the generator once.
+TEST(Roulette, SearchTakesTheScansRecordForScoresOfAnySign) {
+    const double special[] = {0.0, -0.0, kInf, -kInf, kNaN, 1e300, -1e300, 1e-300};
+    MsvcRand make(7);
+    for (int round = 0; round < 400; ++round) {
+        std::vector<pick> picks(static_cast<std::size_t>(make.next() % 40));
+        for (std::size_t i = 0; i < picks.size(); ++i) {
+            const int r = make.next();
+            picks[i].id = static_cast<std::int64_t>(i);
+            // Mostly small scores of either sign, now and then a special one
+            // (in a quarter of the lists only, so most lists keep a finite total).
+            picks[i].score = round % 4 == 0 && r % 16 == 0 ? special[r % std::size(special)]
+                                                            : (r % 200 - 80) / 10.0;
+        }
+        SweepSource a, b;
+        SCOPED_TRACE("round " + std::to_string(round));
+        EXPECT_EQ(rouletteIds(picks, RandomSource::max + 1, a), scanRouletteIds(picks, RandomSource::max + 1, b));
+    }
 }
 
 TEST(TopList, DescendingWithTiesInQueryOrderAndNaNLast) {

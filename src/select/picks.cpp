@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 namespace vantor {
@@ -50,23 +51,26 @@ std::vector<std::int64_t> scanRouletteIds(std::vector<pick> picks, int count, Ra
 }
 
 std::vector<std::int64_t> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng) {
-    // Only non-negative scores keep the running sum from ever falling, which
-    // is what lets a search find the record the scan would stop at.
-    const bool monotone = std::all_of(picks.begin(), picks.end(), [](const pick& p) { return p.score >= 0.0; });
-    if (!monotone) return scanRouletteIds(std::move(picks), count, rng);
-    std::vector<std::int64_t> ids;
-    ids.reserve(static_cast<std::size_t>(std::max(count, 0)));
     // The same additions in the same order as the scan, so every running sum
-    // and the total are the scan's to the bit.
+    // and the total are the scan's to the bit. The scan stops at the first
+    // record whose running sum reaches the point, which is the first whose
+    // highest running sum so far reaches it; those never fall, whatever the
+    // signs of the scores, so a binary search over them finds that record.
     double running = 0.0;
+    double highest = -std::numeric_limits<double>::infinity();
     for (pick& p : picks) {
         running += p.score;
-        p.score = running;
+        highest = std::max(highest, running);
+        p.score = highest;
     }
+    // A NaN sum stays NaN to the end, so the total and every point are NaN
+    // then, and no record is reached (the draws are made all the same).
     const double total = running;
+    std::vector<std::int64_t> ids;
+    ids.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int i = 0; i < count; ++i) {
         const double point = random(rng, total);
-        // The first running sum that reaches the point; NaN reaches nothing.
+        // The first highest sum that reaches the point; NaN reaches nothing.
         const auto it = std::partition_point(picks.begin(), picks.end(),
                                              [point](const pick& p) { return !(p.score >= point); });
         if (point == point && it != picks.end()) ids.push_back(it->id);

@@ -35,9 +35,9 @@ std::vector<std::int64_t> scanRouletteIds(std::vector<pick> picks, int count, Ra
 
 // `count` roulette draws, each taking exactly the record sroulette would take
 // for the same draw of the random source (draws no record reaches are
-// skipped). With no negative or NaN score the running sums are kept in the
-// records, so a draw is one binary search instead of two scans; the records
-// are used up either way.
+// skipped). The highest running sum so far is kept in each record, so a
+// draw is one binary search instead of two scans, whatever the scores' signs;
+// the records are used up.
 std::vector<std::int64_t> rouletteIds(std::vector<pick> picks, int count, RandomSource& rng);
 
 // The IDs of the first m records after sortTopList. The plain way, which
