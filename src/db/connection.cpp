@@ -11,7 +11,7 @@
 #include "db/hot_journal.h"
 #include "db/library_file.h"
 #include "platform/files.h"
-#include "support/files.h"
+#include "support/read_file.h"
 #include "support/stop_cleanup.h"
 
 namespace vantor::db {

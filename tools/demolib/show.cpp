@@ -7,7 +7,7 @@
 #include "demolib/demolib.h"
 #include "output/listing.h"
 #include "output/song_lookup.h"
-#include "support/files.h"
+#include "support/read_file.h"
 #include "text/toolkit.h"
 
 namespace vantor::demo {
