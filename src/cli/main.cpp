@@ -38,6 +38,9 @@ int refuse(const std::string& why) {
 
 }  // namespace
 
+// Arguments become UTF-8 first. A command, or a command line that cannot
+// run, is answered here with status 0 or 2; anything else is a run, which
+// the driver ends with status 0 whatever befalls it.
 int main(int nativeArgc, char** nativeArgv) {
     std::ios::sync_with_stdio(true);
     vantor::platform::binaryStandardStreams();

@@ -28,6 +28,8 @@ bool isLetter(char c) { return isAsciiAlpha(c) || c == '_'; }
 constexpr std::array<std::string_view, 4> kSafeFunctions = {"if", "min", "max", "abs"};
 constexpr std::string_view kSafeOperatorChars = "+-*/<>=!&|(), ";
 
+// Whether the formula holds only numbers, the safe operators and the safe
+// functions above, so that a template computes what its literal text would.
 bool onlySafeOperations(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
