@@ -7,6 +7,7 @@
 
 #include "db/library_file.h"
 #include "report/run_error.h"
+#include "select/album.h"
 #include "select/columns.h"
 #include "select/range_scan.h"
 
@@ -43,15 +44,22 @@ CandidateList::CandidateList(const SelectionRequest& request) : request_(request
         };
         readsSongData_ = fetched(request.rules.needsLength(), fieldcode::songLength, lengthColumn_) &&
                          fetched(request.rules.needsArtist(), fieldcode::artist, artistColumn_);
+        if (request.rules.needsAlbum()) {
+            const auto inRow = [&](int code) { return columns_.position(code) >= 0; };
+            readsSongData_ = readsSongData_ && std::ranges::all_of(albumFieldCodes(request.columns), inRow);
+            albumColumns_ = albumColumns(columns_, request.columns);
+        }
         if (request.librarySize > 0) songData_.reserve(static_cast<std::size_t>(request.librarySize));
     }
     const int parts = request.reference || !readsEveryRow(request) ? 1 : scanParts(request.threads, request.librarySize);
     if (parts > 1) {
         SplitScan split(request, connection_, sql_, parts);
-        const CandidateColumns at{idColumn_, lengthColumn_, artistColumn_, readsSongData_};
+        const CandidateColumns at{idColumn_, lengthColumn_, artistColumn_, albumColumns_, readsSongData_};
         if (split.mayRun()) {
             if (auto rows = split.run(columns_, db::columnNames(statement_), at)) {
-                for (const SongFacts& song : rows->songs) songData_.add(song.id, song.lengthMs, song.artist);
+                for (const SongFacts& song : rows->songs) {
+                    songData_.add(song.id, song.lengthMs, song.artist, song.album);
+                }
                 scanned_ = std::move(rows->picks);
                 return;
             }
@@ -80,7 +88,7 @@ bool CandidateList::next(pick& candidate) {
     if (step_ != db::result::row) return false;
     candidate = {idOf(statement_, idColumn_), 0.0};
     if (request_.score) candidate.score = request_.score(row_);
-    if (readsSongData_) songData_.addRow(candidate.id, statement_, lengthColumn_, artistColumn_);
+    if (readsSongData_) songData_.addRow(candidate.id, statement_, lengthColumn_, artistColumn_, albumColumns_);
     handedOut_ = true;
     return true;
 }

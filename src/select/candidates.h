@@ -55,7 +55,7 @@ public:
     // closes: what a mode does with them needs no more rows.
     std::vector<pick> takeAll();
 
-    // The length and artist of every candidate read so far, when the
+    // The length, artist and album of every candidate read so far, when the
     // request's rules need them and the query fetched them
     // (readsSongData(); otherwise the caller looks them up by ID).
     SongData& songData() { return songData_; }
@@ -79,6 +79,7 @@ private:
     SongData songData_;
     bool readsSongData_ = false;
     int lengthColumn_ = -1, artistColumn_ = -1;
+    AlbumColumns albumColumns_;
     // Every row, when the walk was read ahead in parts; next() then hands
     // them out in order and the statement only keeps the read open.
     std::optional<std::vector<pick>> scanned_;

@@ -4,8 +4,11 @@
 // apart. It prepares nothing to run: the candidate list does.
 #include "select/columns.h"
 
+#include <algorithm>
+#include <iterator>
 #include <vector>
 
+#include "select/album.h"
 #include "select/selection_sql.h"
 #include "select/sort_plan.h"
 
@@ -29,6 +32,7 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
     std::vector<int> codes = request.scoreCodes;
     if (request.rules.needsLength()) codes.push_back(fieldcode::songLength);
     if (request.rules.needsArtist()) codes.push_back(fieldcode::artist);
+    if (request.rules.needsAlbum()) std::ranges::copy(albumFieldCodes(request.columns), std::back_inserter(codes));
     std::string sql(selectionsql::narrowHead);
     std::vector<bool> fetched(fieldcode::maxColumnCode + 1, false);
     for (const int code : codes) {

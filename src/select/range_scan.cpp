@@ -172,7 +172,7 @@ bool prepareRange(Part& part, db::Connection& connection, const std::string& sql
 }
 
 SongFacts factsOf(std::int64_t id, const db::Statement& statement, const CandidateColumns& at) {
-    SongFacts facts{id, lengthInRow(statement, at.length), std::nullopt};
+    SongFacts facts{id, lengthInRow(statement, at.length), std::nullopt, albumKeyInRow(statement, at.album)};
     if (const auto artist = artistInRow(statement, at.artist)) facts.artist.emplace(*artist);
     return facts;
 }

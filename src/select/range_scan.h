@@ -25,6 +25,7 @@
 
 #include "db/connection.h"
 #include "filter/field_catalogue.h"
+#include "select/album.h"
 #include "select/picks.h"
 #include "select/request.h"
 #include "select/sorted_parts.h"
@@ -36,6 +37,7 @@ struct SongFacts {
     std::int64_t id = 0;
     std::int64_t lengthMs = 0;
     std::optional<std::string> artist;
+    std::optional<std::string> album;  // its key (select/album.h)
 };
 
 // Where a candidate's fields stand in the selection query's rows.
@@ -43,6 +45,7 @@ struct CandidateColumns {
     int id = 0;
     int length = -1;  // -1: not fetched
     int artist = -1;
+    AlbumColumns album;
     bool songData = false;  // each row's song data is kept
 };
 

@@ -24,11 +24,13 @@ struct SelectionRules {
     bool distinct = false;                 // COUNT different songs wherever the pool allows
     std::optional<std::int64_t> maxLengthMs;  // --minutes, in SongLength's milliseconds
     std::optional<int> maxPerArtist;
+    std::optional<int> maxPerAlbum;
     std::optional<int> artistGap;
 
     bool needsLength() const { return maxLengthMs.has_value(); }
     bool needsArtist() const { return maxPerArtist.has_value() || artistGap.has_value(); }
-    bool needsSongData() const { return needsLength() || needsArtist(); }
+    bool needsAlbum() const { return maxPerAlbum.has_value(); }
+    bool needsSongData() const { return needsLength() || needsArtist() || needsAlbum(); }
     // Whether a rule can take songs out of a list, so that further draws,
     // ranks or deals may be needed to fill it.
     bool dropsSongs() const { return needsSongData(); }

@@ -14,12 +14,24 @@
 
 namespace vantor {
 
-void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data) {
-    std::unordered_map<std::int32_t, int> taken;
+void capSongs(std::vector<std::int64_t>& ids, std::optional<int> perAlbum, std::optional<int> perArtist,
+              const SongData& data) {
+    std::unordered_map<std::int32_t, int> albums, artists;
     std::erase_if(ids, [&](std::int64_t id) {
-        const std::int32_t artist = data.of(id).artist;
-        return artist != kNoArtist && ++taken[artist] > n;
+        const SongInfo song = data.of(id);
+        // The song's counts under each cap; none where no cap is set, or the
+        // song has no album or no artist: those never count against each other.
+        int* album = perAlbum && song.album != kNoAlbum ? &albums[song.album] : nullptr;
+        int* artist = perArtist && song.artist != kNoArtist ? &artists[song.artist] : nullptr;
+        if ((album != nullptr && *album >= *perAlbum) || (artist != nullptr && *artist >= *perArtist)) return true;
+        if (album != nullptr) ++*album;
+        if (artist != nullptr) ++*artist;
+        return false;
     });
+}
+
+void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data) {
+    capSongs(ids, std::nullopt, n, data);
 }
 
 void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
@@ -125,7 +137,7 @@ std::vector<std::int64_t> runStages(std::vector<std::int64_t> list, const FillPl
     if (plan.reorder && !list.empty()) plan.reorder(list);
     // --distinct sources never repeat, so the flag and its window change nothing there.
     if (plan.removeRepeats && !rules.distinct) list.resize(static_cast<std::size_t>(removedupes(list, plan.window)));
-    if (rules.maxPerArtist) capPerArtist(list, *rules.maxPerArtist, *plan.data);
+    if (rules.maxPerAlbum || rules.maxPerArtist) capSongs(list, rules.maxPerAlbum, rules.maxPerArtist, *plan.data);
     // The minutes take the songs in the gap's order, in the same pass, so
     // that a song skipped for its length never brings two by one artist closer.
     if (rules.artistGap) spaceArtists(list, *rules.artistGap, *plan.data, rules.maxLengthMs);

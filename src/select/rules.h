@@ -4,8 +4,8 @@
 // far, and more is drawn while the list is not full, within a budget.
 //
 // The stages, in order: the draws, ranks or deals; the sort filter's
-// re-order (mode 1); repeat removal; the artist cap; the artist gap; the
-// minutes; the song count.
+// re-order (mode 1); repeat removal; the album and artist caps; the artist
+// gap; the minutes; the song count.
 #pragma once
 
 #include <cstdint>
@@ -55,7 +55,13 @@ struct FillPlan {
 std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan);
 
 // The stages after the re-order and repeat removal, each over a list in its
-// order. At most `n` songs by one artist, the rest skipped.
+// order. At most `perAlbum` songs from one album and `perArtist` by one
+// artist (either cap may be absent), in one pass: a song within both stays
+// and counts toward both, a song past either is skipped and counts toward
+// neither, so one cap never spends the other's room on a song it drops.
+void capSongs(std::vector<std::int64_t>& ids, std::optional<int> perAlbum, std::optional<int> perArtist,
+              const SongData& data);
+// At most `n` songs by one artist, the rest skipped.
 void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data);
 // At least `gap` other songs between two by one artist: a song that would
 // break it moves to the first later place where it fits; songs that fit

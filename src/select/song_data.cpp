@@ -1,5 +1,5 @@
-// Song data by ID: the length and the folded artist of each song, read from
-// a row the selection query fetched anyway or looked up by key.
+// Song data by ID: the length, the folded artist and the album of each
+// song, read from a row the selection query fetched anyway or looked up by key.
 #include "select/song_data.h"
 
 #include <algorithm>
@@ -16,7 +16,8 @@
 
 namespace vantor {
 
-void SongData::add(std::int64_t id, std::int64_t lengthMs, std::optional<std::string_view> artist) {
+void SongData::add(std::int64_t id, std::int64_t lengthMs, std::optional<std::string_view> artist,
+                   std::optional<std::string_view> album) {
     const auto [song, added] = songs_.try_emplace(id);
     if (!added) return;
     SongInfo& info = song->second;
@@ -30,6 +31,12 @@ void SongData::add(std::int64_t id, std::int64_t lengthMs, std::optional<std::st
             spelled_.emplace(std::string(*artist), info.artist);
         }
     }
+    if (album) {
+        const auto known = albums_.find(*album);
+        info.album = known != albums_.end()
+                         ? known->second
+                         : albums_.emplace(std::string(*album), static_cast<std::int32_t>(albums_.size())).first->second;
+    }
 }
 
 std::int64_t lengthInRow(const db::Statement& statement, int lengthColumn) {
@@ -40,8 +47,9 @@ std::optional<std::string_view> artistInRow(const db::Statement& statement, int 
     return artistColumn >= 0 ? statement.text(artistColumn) : std::nullopt;
 }
 
-void SongData::addRow(std::int64_t id, const db::Statement& statement, int lengthColumn, int artistColumn) {
-    add(id, lengthInRow(statement, lengthColumn), artistInRow(statement, artistColumn));
+void SongData::addRow(std::int64_t id, const db::Statement& statement, int lengthColumn, int artistColumn,
+                      const AlbumColumns& album) {
+    add(id, lengthInRow(statement, lengthColumn), artistInRow(statement, artistColumn), albumKeyInRow(statement, album));
 }
 
 SongInfo SongData::of(std::int64_t id) const {
@@ -73,10 +81,12 @@ void lookUpSongData(db::LibraryFile& library, const std::vector<std::int64_t>& i
         if (!data.has(id)) wanted.push_back(id);
     }
     int idColumn = -1, lengthColumn = -1, artistColumn = -1;
+    AlbumColumns albumColumnsAt;
     readSongsById(library, wanted,
                   {.what = "the song data",
-                   // Every column, so a table without SongLength or Artist reads as
-                   // songs without them instead of failing; the rows are few, by key.
+                   // Every column, so a table without SongLength, Artist or the album's
+                   // fields reads as songs without them instead of failing; the rows
+                   // are few, by key.
                    .select = [](db::Connection&) { return std::string(kSongDataSelect); },
                    .key = "ID",
                    .onStatement =
@@ -89,10 +99,12 @@ void lookUpSongData(db::LibraryFile& library, const std::vector<std::int64_t>& i
                            }
                            lengthColumn = columns.position(fieldcode::songLength);
                            artistColumn = columns.position(fieldcode::artist);
+                           albumColumnsAt = albumColumns(columns, columns);
                        },
                    .onRow =
                        [&](const db::Statement& statement) {
-                           data.addRow(idOf(statement, idColumn), statement, lengthColumn, artistColumn);
+                           data.addRow(idOf(statement, idColumn), statement, lengthColumn, artistColumn,
+                                       albumColumnsAt);
                        }});
 }
 

@@ -1,7 +1,8 @@
-// The song data the rules read (length and artist), kept beside the
+// The song data the rules read (length, artist and album), kept beside the
 // candidates by song ID rather than in the 16-byte pick, so runs without
 // rules carry none of it. Artists are kept as numbers: two songs share one
 // exactly when their artists fold (text/case_fold.h) to the same text.
+// Albums too, numbered by their keys (select/album.h).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "select/album.h"
+
 namespace vantor {
 
 namespace db {
@@ -20,19 +23,25 @@ class Statement;
 }  // namespace db
 
 inline constexpr std::int32_t kNoArtist = -1;
+inline constexpr std::int32_t kNoAlbum = -1;
 
 struct SongInfo {
     std::int64_t lengthMs = 0;        // NULL, zero or negative: 0
     std::int32_t artist = kNoArtist;  // NULL or empty: kNoArtist, which never matches another
+    std::int32_t album = kNoAlbum;    // no album: kNoAlbum, which never matches another
 };
 
 class SongData {
 public:
-    // The first word on a song wins: a table may hold an ID twice.
-    void add(std::int64_t id, std::int64_t lengthMs, std::optional<std::string_view> artist);
+    // The first word on a song wins: a table may hold an ID twice. `album`
+    // is the album's key (albumKeyInRow).
+    void add(std::int64_t id, std::int64_t lengthMs, std::optional<std::string_view> artist,
+             std::optional<std::string_view> album = std::nullopt);
     // Reads the current row of a statement whose columns `lengthColumn` and
-    // `artistColumn` (-1: not fetched) hold SongLength and Artist.
-    void addRow(std::int64_t id, const db::Statement& statement, int lengthColumn, int artistColumn);
+    // `artistColumn` (-1: not fetched) hold SongLength and Artist, and
+    // `album` the album's fields.
+    void addRow(std::int64_t id, const db::Statement& statement, int lengthColumn, int artistColumn,
+                const AlbumColumns& album = {});
     // An ID not in the library has no length and no artist.
     SongInfo of(std::int64_t id) const;
     bool has(std::int64_t id) const { return songs_.count(id) != 0; }
@@ -54,6 +63,7 @@ private:
     std::unordered_map<std::int64_t, SongInfo> songs_;
     Names artists_;  // folded name: its number
     Names spelled_;  // name as stored: its number, so each spelling is folded once
+    Names albums_;   // album key: its number
 };
 
 // A row's SongLength (0 for NULL, or when `lengthColumn` is -1: not fetched)
@@ -64,7 +74,7 @@ std::optional<std::string_view> artistInRow(const db::Statement& statement, int 
 // What lookUpSongData reads of each song, up to its lookup by ID.
 inline constexpr std::string_view kSongDataSelect = "SELECT * FROM songs";
 
-// Reads the length and artist of these songs from the library by ID, on a
+// Reads the length, artist and album of these songs from the library by ID, on a
 // connection of its own, with the selection connection's codes: RunError
 // stage::selectionOpen, selectionPrepare or selectionStep + SQLite's code.
 // IDs the library does not hold stay unknown.
