@@ -22,6 +22,8 @@ struct AlbumColumns {
     int id = -1;
     int album = -1;
     int albumArtist = -1;
+
+    bool read() const { return id >= 0 || album >= 0 || albumArtist >= 0; }
 };
 
 // The field codes the album is read from in this library: IDAlbum, or else

@@ -57,8 +57,11 @@ CandidateList::CandidateList(const SelectionRequest& request) : request_(request
         const CandidateColumns at{idColumn_, lengthColumn_, artistColumn_, albumColumns_, readsSongData_};
         if (split.mayRun()) {
             if (auto rows = split.run(columns_, db::columnNames(statement_), at)) {
-                for (const SongFacts& song : rows->songs) {
-                    songData_.add(song.id, song.lengthMs, song.artist, song.album);
+                for (std::size_t i = 0; i < rows->songs.size(); ++i) {
+                    const SongFacts& song = rows->songs[i];
+                    std::optional<std::string_view> album;
+                    if (i < rows->albums.size() && rows->albums[i]) album = *rows->albums[i];
+                    songData_.add(song.id, song.lengthMs, song.artist, album);
                 }
                 scanned_ = std::move(rows->picks);
                 return;

@@ -172,7 +172,7 @@ bool prepareRange(Part& part, db::Connection& connection, const std::string& sql
 }
 
 SongFacts factsOf(std::int64_t id, const db::Statement& statement, const CandidateColumns& at) {
-    SongFacts facts{id, lengthInRow(statement, at.length), std::nullopt, albumKeyInRow(statement, at.album)};
+    SongFacts facts{id, lengthInRow(statement, at.length), std::nullopt};
     if (const auto artist = artistInRow(statement, at.artist)) facts.artist.emplace(*artist);
     return facts;
 }
@@ -218,7 +218,10 @@ void readPart(Part& part, int index, std::atomic<int>& firstFailed, const Readin
             }
             pick candidate{idOf(part.statement, reading.at.id), 0.0};
             if (part.score) candidate.score = part.score(row);
-            if (reading.at.songData) part.rows.songs.push_back(factsOf(candidate.id, part.statement, reading.at));
+            if (reading.at.songData) {
+                part.rows.songs.push_back(factsOf(candidate.id, part.statement, reading.at));
+                if (reading.at.album.read()) part.rows.albums.push_back(albumKeyInRow(part.statement, reading.at.album));
+            }
             part.rows.picks.push_back(candidate);
             keysRead = false;
         }
@@ -242,6 +245,7 @@ std::optional<ScannedRows> joinInOrder(std::vector<Part>& parts, bool songData) 
         if (part.error) std::rethrow_exception(part.error);
         joined.picks.insert(joined.picks.end(), part.rows.picks.begin(), part.rows.picks.end());
         std::move(part.rows.songs.begin(), part.rows.songs.end(), std::back_inserter(joined.songs));
+        std::move(part.rows.albums.begin(), part.rows.albums.end(), std::back_inserter(joined.albums));
         part.rows = {};
     }
     return joined;
@@ -273,6 +277,9 @@ std::optional<ScannedRows> mergeByKeys(std::vector<Part>& parts, const std::vect
         joined.picks.insert(joined.picks.end(), part.rows.picks.begin() + from, part.rows.picks.begin() + to);
         if (songData) {
             std::move(part.rows.songs.begin() + from, part.rows.songs.begin() + to, std::back_inserter(joined.songs));
+        }
+        if (!part.rows.albums.empty()) {
+            std::move(part.rows.albums.begin() + from, part.rows.albums.begin() + to, std::back_inserter(joined.albums));
         }
     }
     return joined;

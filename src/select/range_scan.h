@@ -37,7 +37,6 @@ struct SongFacts {
     std::int64_t id = 0;
     std::int64_t lengthMs = 0;
     std::optional<std::string> artist;
-    std::optional<std::string> album;  // its key (select/album.h)
 };
 
 // Where a candidate's fields stand in the selection query's rows.
@@ -53,6 +52,9 @@ struct CandidateColumns {
 struct ScannedRows {
     std::vector<pick> picks;
     std::vector<SongFacts> songs;  // when CandidateColumns::songData
+    // Beside the songs, when the album is read too: each one's album key
+    // (select/album.h). Apart, so runs without the album cap carry none.
+    std::vector<std::optional<std::string>> albums;
 };
 
 // The code a failed step of the selection query ends the run with. A LIKE
