@@ -11,7 +11,6 @@
 #include <optional>
 #include <ostream>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "demolib/demolib.h"
 #include "e2e_library.h"
 #include "harness.h"
+#include "rules_runs.h"
 
 using namespace vantor;
 using namespace vantor::testing;
@@ -138,27 +138,11 @@ const Library kLibraries[] = {
 // Failures name the library, not its bytes.
 void PrintTo(const Library& library, std::ostream* os) { *os << library.name; }
 
-std::vector<std::int64_t> idsIn(const std::string& text) {
-    std::vector<std::int64_t> ids;
-    std::istringstream in(text);
-    for (std::string item; std::getline(in, item, ',');) ids.push_back(std::stoll(item));
-    return ids;
-}
-
 Options rules(int perAlbum) {
     Options o;
     o.seed = 20250101;
     o.maxPerAlbum = perAlbum;
     return o;
-}
-
-std::string describe(const Options& o) {
-    std::string s = "--max-per-album " + std::to_string(*o.maxPerAlbum);
-    if (o.distinct) s += " --distinct";
-    if (o.minutes) s += " --minutes " + std::to_string(*o.minutes);
-    if (o.maxPerArtist) s += " --max-per-artist " + std::to_string(*o.maxPerArtist);
-    if (o.artistGap) s += " --artist-gap " + std::to_string(*o.artistGap);
-    return s;
 }
 
 // Every rule the options set, over one list, with albums as `reading` has them.

@@ -34,8 +34,8 @@ std::optional<std::string> albumKeyInRow(const db::Statement& statement, const A
     const auto album = at.album >= 0 ? statement.text(at.album) : std::nullopt;
     if (!album || album->empty()) return std::nullopt;
     std::string key = foldCase(*album);
-    // The album's length first, so that no album and album artist run
-    // together into another pair's key.
+    // The album's length first, so that no album and album artist can read
+    // as another pair's ("ab" by "c" is not "a" by "bc").
     key.insert(0, std::to_string(key.size()) + ":");
     if (const auto albumArtist = at.albumArtist >= 0 ? statement.text(at.albumArtist) : std::nullopt) {
         key += foldCase(*albumArtist);
