@@ -49,7 +49,8 @@ std::optional<std::string_view> artistInRow(const db::Statement& statement, int 
 
 void SongData::addRow(std::int64_t id, const db::Statement& statement, int lengthColumn, int artistColumn,
                       const AlbumColumns& album) {
-    add(id, lengthInRow(statement, lengthColumn), artistInRow(statement, artistColumn), albumKeyInRow(statement, album));
+    add(id, lengthInRow(statement, lengthColumn), artistInRow(statement, artistColumn),
+        album.read() ? albumKeyInRow(statement, album) : std::nullopt);
 }
 
 SongInfo SongData::of(std::int64_t id) const {
