@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "select/request.h"
-#include "select/rules.h"
-#include "select/song_data.h"
+#include "rules/rules.h"
+#include "rules/song_data.h"
+#include "scan/request.h"
 
 namespace {
 

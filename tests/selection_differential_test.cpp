@@ -11,8 +11,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "choose/selection.h"
+#include "choose/sort_plan.h"
+#include "choose/sort_sql.h"
 #include "db/connection.h"
 #include "db/library_file.h"
+#include "db/query_plan.h"
 #include "db/statement.h"
 #include "demolib/demolib.h"
 #include "filter/expansion.h"
@@ -24,7 +28,6 @@
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
 #include "score_outcome.h"
-#include "select/selection.h"
 
 using namespace vantor;
 using namespace vantor::testing;
@@ -236,11 +239,11 @@ TEST(SelectionDifferential, SortQueryThroughTheKeyReturnsTheLikeRows) {
             if (!c.lookup) continue;
             // Only statistics that count a single song make SQLite walk the
             // table or an index for the lookup, and then as the LIKE form does.
-            const std::string walk = planWalk(connection, chosen)->front();
+            const std::string walk = db::planWalk(connection, chosen)->front();
             if (c.byKey && statistics != Statistics::OneRow) {
                 EXPECT_EQ(walk, byKey) << c.sort;
             } else {
-                EXPECT_EQ(walk, planWalk(connection, like)->front()) << c.sort;
+                EXPECT_EQ(walk, db::planWalk(connection, like)->front()) << c.sort;
             }
         }
     }

@@ -5,12 +5,13 @@
 #include <set>
 #include <string>
 
+#include "choose/selection.h"
+#include "choose/sort_sql.h"
 #include "db/library_file.h"
 #include "db_test_support.h"
 #include "fixture_library.h"
 #include "harness.h"
 #include "report/run_error.h"
-#include "select/selection.h"
 
 using namespace vantor;
 using namespace vantor::testing;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "choose/selection.h"
 #include "cli/arguments.h"
 #include "db/library_file.h"
 #include "filter/calendar_years.h"
@@ -25,7 +26,6 @@
 #include "rotate/rotation.h"
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
-#include "select/selection.h"
 
 namespace vantor {
 namespace {

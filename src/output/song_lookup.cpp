@@ -13,7 +13,7 @@
 #include "db/library_file.h"
 #include "db/statement.h"
 #include "report/run_error.h"
-#include "select/songs_by_id.h"
+#include "rules/songs_by_id.h"
 #include "text/one_line.h"
 #include "text/toolkit.h"
 

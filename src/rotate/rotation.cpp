@@ -11,10 +11,10 @@
 #include "db/library_file.h"
 #include "platform/paths.h"
 #include "report/run_error.h"
+#include "rules/repeats.h"
+#include "rules/rules.h"
+#include "rules/song_data.h"
 #include "support/files.h"
-#include "select/repeats.h"
-#include "select/rules.h"
-#include "select/song_data.h"
 #include "text/file_text.h"
 #include "text/toolkit.h"
 
@@ -136,7 +136,7 @@ private:
     std::unordered_set<std::int64_t> dealt_;
 };
 
-// A rotation with rules: the deal in rounds (select/rules.h), the songs'
+// A rotation with rules: the deal in rounds (rules/rules.h), the songs'
 // data read from the library first when a rule needs it.
 std::vector<std::int64_t> dealWithRules(std::vector<std::vector<std::int64_t>> lists, const RotationRequest& request) {
     std::erase_if(lists, [](const std::vector<std::int64_t>& list) { return list.empty(); });

@@ -2,12 +2,12 @@
 // SQLite plans it exactly as the query of every column, so rows come in the
 // same order; the head is never printed, so nothing else can tell the two
 // apart. It prepares nothing to run: the candidate list does.
-#include "select/columns.h"
+#include "scan/columns.h"
 
 #include <vector>
 
-#include "select/selection_sql.h"
-#include "select/sort_plan.h"
+#include "db/query_plan.h"
+#include "scan/scan_sql.h"
 
 namespace vantor {
 
@@ -41,9 +41,9 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
     sql += selectionsql::narrowHeadEnd;
     sql += request.condition;
 
-    const auto referenceWalk = planWalk(connection, reference);
+    const auto referenceWalk = db::planWalk(connection, reference);
     if (!referenceWalk) return reference;  // the reference's own prepare reports the failure
-    const auto narrowWalk = planWalk(connection, sql);
+    const auto narrowWalk = db::planWalk(connection, sql);
     if (!narrowWalk || *referenceWalk != *narrowWalk) return reference;
     return sql;
 }

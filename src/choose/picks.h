@@ -7,15 +7,10 @@
 #include <span>
 #include <vector>
 
+#include "scan/pick.h"
 #include "support/random_source.h"
 
 namespace vantor {
-
-// One candidate: a song's ID and its score from the math filter.
-struct pick {
-    std::int64_t id;
-    double score;
-};
 
 // The total of the scores, added in index order starting from 0.0.
 double ssum(std::span<const pick> picks);

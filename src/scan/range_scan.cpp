@@ -1,7 +1,7 @@
 // Splitting the selection query's walk into ID ranges: which queries may be
 // split, proving that every part reads one state, and reading the parts on
 // threads of their own.
-#include "select/range_scan.h"
+#include "scan/range_scan.h"
 
 #include <algorithm>
 #include <atomic>
@@ -11,14 +11,14 @@
 #include <thread>
 
 #include "db/query_plan.h"
+#include "db/sqlite_words.h"
 #include "db/statement.h"
-#include "report/run_error.h"
 #include "db/value_order.h"
-#include "select/selection_sql.h"
-#include "select/sort_plan.h"
-#include "select/song_data.h"
-#include "select/sorted_parts.h"
-#include "select/statement_row.h"
+#include "report/run_error.h"
+#include "rules/song_data.h"
+#include "rules/statement_row.h"
+#include "scan/scan_sql.h"
+#include "scan/sorted_parts.h"
 
 namespace vantor {
 namespace {
@@ -26,40 +26,30 @@ namespace {
 constexpr int kMostParts = 8;
 constexpr int kSongsWorthAPart = 25000;
 
-// The plan lines (as planWalk gives them) of the walks that may be split:
-// the table in ID order, a range of one index, and the same over one part;
-// and of SQLite's sort of what such a walk found.
-constexpr std::string_view tableWalk = "0 scan songs";
-constexpr std::string_view sortLine = "0 use temp b-tree for order by";
-constexpr std::string_view indexWalk = "0 search songs using index ";
-constexpr std::string_view wholeIndexWalk = "0 scan songs using index ";  // NULL keys first
-constexpr std::string_view keyRange = "0 search songs using integer primary key (";
-
-// Instructions by which a walk's rows depend on more than each row alone, or
-// come backwards: LIMIT and OFFSET, an aggregate, a descending walk. A walk
-// with none of them (its one sort, if any, shows in the plan) returns each
-// matching row once, in its order, whatever range it is given.
-constexpr std::string_view kWholeWalkOpcodes[] = {"Last",     "Prev",     "DecrJumpZero", "OffsetLimit", "IfPos",
-                                                  "AggStep",  "AggStep1", "AggFinal",     "AggValue",    "AggInverse"};
+// The plan lines (as db::planWalk gives them) of the walks that may be
+// split: the table in ID order, a range of one index, the whole index, and
+// the walk of each part over a range of the row key.
+const std::string tableWalk = std::string(db::planword::scan) + "songs";
+const std::string indexWalk = std::string(db::planword::search) + "songs" + std::string(db::planword::usingIndex);
+const std::string wholeIndexWalk = tableWalk + std::string(db::planword::usingIndex);  // NULL keys first
+const std::string keyRange = std::string(db::planword::search) + "songs" + std::string(db::planword::usingRowKey);
 
 // The plan's walk line when the statement is a single walk, sorted by SQLite
 // when `sorted` (and only then), free of the instructions above; nothing
 // otherwise.
 std::optional<std::string> singleWalk(db::Connection& connection, const std::string& sql, bool sorted) {
-    const auto plan = planWalk(connection, sql);
-    if (!plan || plan->size() != (sorted ? 2u : 1u) || (sorted && (*plan)[1] != sortLine)) return std::nullopt;
-    const auto ops = db::opcodes(connection, sql);
-    if (!ops || std::any_of(ops->begin(), ops->end(), [](const std::string& op) {
-            return std::find(std::begin(kWholeWalkOpcodes), std::end(kWholeWalkOpcodes), op) !=
-                   std::end(kWholeWalkOpcodes);
-        })) {
+    const auto plan = db::planWalk(connection, sql);
+    if (!plan || plan->size() != (sorted ? 2u : 1u) || (sorted && (*plan)[1] != db::planword::sortAfterWalk)) {
         return std::nullopt;
     }
+    // Rows that depend on more than each row alone, or come backwards, are no
+    // walk that each range reads alike.
+    if (db::runsAnyOpcode(connection, sql, db::opcode::wholeWalk).value_or(true)) return std::nullopt;
     return plan->front();
 }
 
 // The index a walk line names ("0 search songs using index NAME (...)").
-std::string indexNamed(const std::string& line, std::string_view prefix) {
+std::string indexNamed(const std::string& line, const std::string& prefix) {
     const std::size_t open = line.find(" (", prefix.size());
     if (open == std::string::npos) return prefix == wholeIndexWalk ? line.substr(prefix.size()) : std::string();
     return line.substr(prefix.size(), open - prefix.size());

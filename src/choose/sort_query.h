@@ -1,12 +1,12 @@
 // Mode 1's sort query: the draws re-ordered by the sort filter, on a
 // connection of its own. Which form of the query runs is planned in
-// select/sort_plan.h; the text of the LIKE form is in select/selection_sql.h.
+// choose/sort_plan.h; the text of the LIKE form is in choose/sort_sql.h.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "select/request.h"
+#include "scan/request.h"
 
 namespace vantor {
 

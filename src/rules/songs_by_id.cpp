@@ -1,5 +1,5 @@
 // Songs read by key, one lookup per ID, for the rules and the song outputs.
-#include "select/songs_by_id.h"
+#include "rules/songs_by_id.h"
 
 #include <algorithm>
 #include <vector>
@@ -46,11 +46,6 @@ std::string songByIdSql(const std::string& select, std::string_view key) {
     return select + " WHERE " + std::string(key) + " = ?1";
 }
 
-bool readsByKey(db::Connection& connection, const std::string& sql) {
-    const auto plan = db::queryPlan(connection, sql);
-    return plan && !plan->empty() && plan->front().starts_with("0 SEARCH ");
-}
-
 void readSongsById(db::LibraryFile& library, std::span<const std::int64_t> ids, const SongsByIdQuery& query) {
     std::vector<std::int64_t> wanted(ids.begin(), ids.end());
     std::sort(wanted.begin(), wanted.end());
@@ -66,7 +61,7 @@ void readSongsById(db::LibraryFile& library, std::span<const std::int64_t> ids, 
     // per song. A failure here meets the lookups again, which report it.
     db::beginRead(connection, "songs");
     const std::string sql = songByIdSql(select, query.key);
-    if (!readsByKey(connection, sql)) {
+    if (!db::readsByKey(connection, sql)) {
         readInLists(connection, wanted, select, query);
         return;
     }

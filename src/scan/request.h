@@ -11,6 +11,7 @@
 
 #include "filter/field_catalogue.h"
 #include "filter/song_row.h"
+#include "rules/rules.h"
 
 namespace vantor {
 
@@ -18,28 +19,11 @@ namespace db {
 class LibraryFile;
 }
 
-// The rules a run with options puts on the list (cli/options.h says what
-// each one means to the user). None given: the front end's run, untouched.
-struct SelectionRules {
-    bool distinct = false;                 // COUNT different songs wherever the pool allows
-    std::optional<std::int64_t> maxLengthMs;  // --minutes, in SongLength's milliseconds
-    std::optional<int> maxPerArtist;
-    std::optional<int> artistGap;
-
-    bool needsLength() const { return maxLengthMs.has_value(); }
-    bool needsArtist() const { return maxPerArtist.has_value() || artistGap.has_value(); }
-    bool needsSongData() const { return needsLength() || needsArtist(); }
-    // Whether a rule can take songs out of a list, so that further draws,
-    // ranks or deals may be needed to fill it.
-    bool dropsSongs() const { return needsSongData(); }
-    bool any() const { return distinct || needsSongData(); }
-};
-
 struct SelectionRequest {
     db::LibraryFile* library = nullptr;  // the run's, which outlives the selection
     std::string condition;     // the translated query filter, the sort filter at its end
     std::string sortFilter;    // as appended to SQL (leading blank already ensured), "" for none
-    int mode = 0;              // as the front end passed it; see modeOf in select/modes.h
+    int mode = 0;              // as the front end passed it; see modeOf in choose/modes.h
     int songCount = 0;
     bool removeRepeats = false;
     int window = 0;
@@ -60,7 +44,7 @@ struct SelectionRequest {
     // by LIKE. The fast ways must give the same IDs; this is their reference.
     bool reference = false;
     // How many parts the selection query's walk may be split into, each read
-    // on a thread of its own (select/range_scan.h): 1 reads it whole, 0 lets
+    // on a thread of its own (scan/range_scan.h): 1 reads it whole, 0 lets
     // the cores and the library's size decide.
     int threads = 1;
 };

@@ -1,13 +1,13 @@
 // Running the sort query over the draws. Every failure ends the run: draws
 // left in draw order must not pass for sorted ones.
-#include "select/sort_query.h"
+#include "choose/sort_query.h"
 
+#include "choose/sort_plan.h"
 #include "db/connection.h"
 #include "db/library_file.h"
 #include "db/statement.h"
 #include "report/run_error.h"
-#include "select/sort_plan.h"
-#include "select/statement_row.h"
+#include "rules/statement_row.h"
 
 namespace vantor {
 

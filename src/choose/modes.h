@@ -1,20 +1,20 @@
 // The selection modes: what a score means, and how the candidate list becomes
 // the IDs of the result. The enum names the front end's numbers; the modes
-// themselves, and any rule added later, live in select/modes.cpp.
+// themselves, and any rule added later, live in choose/modes.cpp.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "select/candidates.h"
-#include "select/picks.h"
-#include "select/request.h"
-#include "select/selection.h"
+#include "choose/picks.h"
+#include "choose/selection.h"
+#include "scan/candidates.h"
+#include "scan/request.h"
 #include "support/random_source.h"
 
 namespace vantor {
 
-// ORDER Mode: the table of modes in select/modes.cpp follows this order.
+// ORDER Mode: the table of modes in choose/modes.cpp follows this order.
 enum class Mode {
     probability,  // 0: each candidate kept with probability = its score
     roulette,     // 1: `songCount` draws with replacement, weighted by score
@@ -27,7 +27,7 @@ Mode modeOf(int number);
 
 // The IDs the request's mode chooses from the candidates, after the mode's
 // finishing steps (the sort query, repeat removal) and the request's rules
-// (select/rules.h), with their scores when the request keeps them. `ways`
+// (rules/rules.h), with their scores when the request keeps them. `ways`
 // computes the scored choices (fastWays, or plainWays for the reference).
 SelectionOutcome selectByMode(CandidateList& candidates, const SelectionRequest& request, RandomSource& rng,
                                        const PickWays& ways);

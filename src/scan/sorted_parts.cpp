@@ -1,5 +1,5 @@
 // Reading simple sort filters, and merging sorted parts by their key runs.
-#include "select/sorted_parts.h"
+#include "scan/sorted_parts.h"
 
 #include <cctype>
 

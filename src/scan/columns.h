@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "select/request.h"
+#include "scan/request.h"
 
 namespace vantor {
 

@@ -2,7 +2,7 @@
 // a rule took songs out of it. Each round runs every stage again over all
 // that was drawn, so the list is always what the stages make of the draws in
 // their order, and a further round only adds candidates at its end.
-#include "select/rules.h"
+#include "rules/rules.h"
 
 #include <algorithm>
 #include <limits>
@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "select/repeats.h"
+#include "rules/repeats.h"
 
 namespace vantor {
 

@@ -1,7 +1,7 @@
 // Repeat removal: one pass that locks each kept ID until `window` others have
 // been kept after it, with the locks in a flag array when the IDs are small
 // and in a hash set otherwise. It changes only the list it is given.
-#include "select/repeats.h"
+#include "rules/repeats.h"
 
 #include <algorithm>
 #include <unordered_set>

@@ -1,10 +1,10 @@
 // The selection stage from request to IDs: the candidate list, then the mode.
 // The request's reference flag is settled here, once, so that no mode ever
 // asks which way its arithmetic is done.
-#include "select/selection.h"
+#include "choose/selection.h"
 
-#include "select/candidates.h"
-#include "select/modes.h"
+#include "choose/modes.h"
+#include "scan/candidates.h"
 
 namespace vantor {
 

@@ -1,7 +1,7 @@
 // Reading a statement's row for the filters and for the result: field texts
 // by the statement's own column positions, and IDs that are never clamped
 // onto one another.
-#include "select/statement_row.h"
+#include "rules/statement_row.h"
 
 #include "db/statement.h"
 #include "text/toolkit.h"

@@ -37,10 +37,6 @@ struct SongsByIdQuery {
 // The statement that reads one song: `select` WHERE `key` = ?1.
 std::string songByIdSql(const std::string& select, std::string_view key);
 
-// Whether SQLite reads the statement's rows by a key (a rowid or an index
-// searched), rather than walking a whole table.
-bool readsByKey(db::Connection& connection, const std::string& sql);
-
 // Runs the query for each distinct ID of `ids`, in ascending order, within
 // one read of the library. Each song is looked up alone by its key, a plan
 // that no statistics of the library can change (SQLite plans a lookup of

@@ -1,14 +1,14 @@
 // Running the selection query: open, prepare, step, each failure mapped to
 // the code that names its stage, and each row read into a pick. The score
 // comes from the request; which rows count is the modes' business.
-#include "select/candidates.h"
+#include "scan/candidates.h"
 
 #include <algorithm>
 
 #include "db/library_file.h"
 #include "report/run_error.h"
-#include "select/columns.h"
-#include "select/range_scan.h"
+#include "scan/columns.h"
+#include "scan/range_scan.h"
 
 namespace vantor {
 namespace {

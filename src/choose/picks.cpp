@@ -2,7 +2,7 @@
 // fast form that gives the same IDs: roulette draws by scan or by binary
 // search over running sums, the top list by a full stable sort or by a heap.
 // It reads no rows and writes no result.
-#include "select/picks.h"
+#include "choose/picks.h"
 
 #include <algorithm>
 #include <cmath>

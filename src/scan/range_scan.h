@@ -5,7 +5,7 @@
 // order, so the candidate list is the one a single connection reads, row for
 // row and score for score.
 //
-// A sorted walk is split too when its sort is one select/sorted_parts.h can
+// A sorted walk is split too when its sort is one scan/sorted_parts.h can
 // follow: each part sorted by SQLite, the parts merged by key.
 //
 // All parts read one state of the library. A separate connection notes the
@@ -25,9 +25,9 @@
 
 #include "db/connection.h"
 #include "filter/field_catalogue.h"
-#include "select/picks.h"
-#include "select/request.h"
-#include "select/sorted_parts.h"
+#include "scan/pick.h"
+#include "scan/request.h"
+#include "scan/sorted_parts.h"
 
 namespace vantor {
 
@@ -77,7 +77,7 @@ struct WalkOrder {
 // be split into ranges of its key: the whole query walks the table in ID
 // order, or one index upwards (over a range of its first column, or whole),
 // and nothing else (no LIMIT or OFFSET, no aggregate, no other table), then at most sorts
-// the rows by `sortFilter` when that is one select/sorted_parts.h can
+// the rows by `sortFilter` when that is one scan/sorted_parts.h can
 // follow; and each range of the key is read by SQLite along that same order.
 // Nothing otherwise.
 std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::string& sql,

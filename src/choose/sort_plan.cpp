@@ -4,27 +4,20 @@
 // gives the same rows in the same order. Anything the plan text does not
 // prove keeps the LIKE form. The lookups are written so that the library's
 // statistics, however old, cannot turn them into walks of their own.
-#include "select/sort_plan.h"
+#include "choose/sort_plan.h"
 
 #include <algorithm>
 
+#include "choose/sort_sql.h"
 #include "db/connection.h"
 #include "db/query_plan.h"
+#include "db/sqlite_words.h"
 #include "db/statement.h"
-#include "select/selection_sql.h"
 #include "text/id_list.h"
 #include "text/toolkit.h"
 
 namespace vantor {
 namespace {
-
-// The words of the walk lines this file reads (planWalk lower-cases them).
-constexpr std::string_view scanLine = "0 scan ";
-constexpr std::string_view usingIndex = " using index ";
-constexpr std::string_view sortLine = "0 use temp b-tree for order by";
-// The two lines by which a key lookup reads its own list of IDs.
-constexpr std::string_view idListLine = "0 list subquery ";
-constexpr std::string_view idListReadLine = "1 scan json_each ";
 
 // The drawn IDs once each, ascending, joined by commas.
 std::string distinctIdList(const std::vector<std::int64_t>& ids) {
@@ -39,10 +32,10 @@ std::string distinctIdList(const std::vector<std::int64_t>& ids) {
 // A key lookup's walk, without the lines that read its list of IDs (which
 // read no song); nothing when SQLite refuses the statement.
 std::optional<std::vector<std::string>> lookupWalk(db::Connection& connection, const std::string& sql) {
-    auto walk = planWalk(connection, sql);
+    auto walk = db::planWalk(connection, sql);
     if (!walk) return walk;
     for (std::size_t i = 0; i + 1 < walk->size(); ++i) {
-        if ((*walk)[i].starts_with(idListLine) && (*walk)[i + 1].starts_with(idListReadLine)) {
+        if ((*walk)[i].starts_with(db::planword::listSubquery) && (*walk)[i + 1].starts_with(db::planword::listRead)) {
             const auto at = walk->begin() + static_cast<std::ptrdiff_t>(i);
             walk->erase(at, at + 2);
             break;
@@ -56,19 +49,20 @@ std::optional<std::vector<std::string>> lookupWalk(db::Connection& connection, c
 std::string lookupAfterTableWalk(db::Connection& connection, const std::vector<std::string>& likeWalk,
                                  const std::string& table, const std::string& list, const std::string& sortFilter) {
     for (std::size_t i = 1; i < likeWalk.size(); ++i) {
-        if (likeWalk[i] != sortLine) return {};
+        if (likeWalk[i] != db::planword::sortAfterWalk) return {};
     }
     std::string sql = buildKeyLookup(list) + sortFilter;
     auto walk = lookupWalk(connection, sql);
     if (!walk || walk->empty()) return {};
-    const std::string byKey = "0 search " + table + " using integer primary key (rowid=?)";
+    const std::string byKey = std::string(db::planword::search) + table + std::string(db::planword::usingRowKey) +
+                              std::string(db::planword::oneRowByKey);
     if (walk->front() != byKey) {
         // Statistics that count only a few dozen songs make SQLite walk the
         // whole table even for the lookup: the LIKE form's own walk, each
         // row's ID told by key instead of matched as text against every draw.
         // Only where ID is the row key, which the LIKE form too matches as
         // the number it is.
-        const bool idIsRowKey = planWalk(connection, std::string(selectionsql::keyLookupHead) + " WHERE ID = 0") ==
+        const bool idIsRowKey = db::planWalk(connection, std::string(sortsql::keyLookupHead) + " WHERE ID = 0") ==
                                 std::vector<std::string>{byKey};
         if (walk->front() != likeWalk.front() || !idIsRowKey) return {};
     }
@@ -93,16 +87,6 @@ std::string lookupAlongIndex(db::Connection& connection, const std::string& like
 
 }  // namespace
 
-std::optional<std::vector<std::string>> planWalk(db::Connection& connection, const std::string& sql) {
-    auto plan = db::queryPlan(connection, sql);
-    if (!plan) return std::nullopt;
-    for (std::string& line : *plan) {
-        lowercase(line);
-        replace(line, "covering index", "index");
-    }
-    return plan;
-}
-
 bool startsWithOrderBy(std::string_view sql) {
     const std::size_t start = sql.find_first_not_of(" \t\r\n");
     if (start == std::string_view::npos || !equalsIgnoreAsciiCase(sql.substr(start, 5), "order")) return false;
@@ -111,31 +95,6 @@ bool startsWithOrderBy(std::string_view sql) {
         return false;
     }
     return by + 2 < sql.size() && std::string_view(" \t\r\n").find(sql[by + 2]) != std::string_view::npos;
-}
-
-std::optional<std::string> tableScanned(std::string_view walkLine) {
-    if (walkLine.substr(0, scanLine.size()) != scanLine) return std::nullopt;
-    if (walkLine.find(' ', scanLine.size()) != std::string_view::npos) return std::nullopt;
-    return std::string(walkLine.substr(scanLine.size()));
-}
-
-std::optional<std::string> indexScanned(std::string_view walkLine) {
-    if (walkLine.substr(0, scanLine.size()) != scanLine) return std::nullopt;
-    const std::size_t at = walkLine.find(usingIndex);
-    if (at == std::string_view::npos) return std::nullopt;
-    const std::string_view index = walkLine.substr(at + usingIndex.size());
-    if (index.empty() || index.find_first_of(" \"") != std::string_view::npos) return std::nullopt;
-    return std::string(index);
-}
-
-bool walksBackwards(db::Connection& connection, const std::string& sql) {
-    db::Statement explain;
-    if (explain.prepare(connection, "EXPLAIN " + sql) != db::result::ok) return false;
-    while (explain.step() == db::result::row) {
-        const auto opcode = explain.text(1);
-        if (opcode && (*opcode == "Last" || *opcode == "Prev")) return true;
-    }
-    return false;
 }
 
 // The walk spelled as an ORDER BY over the index's key columns and then the
@@ -147,7 +106,7 @@ std::string lookupInIndexOrder(db::Connection& connection, const std::string& li
                                const std::string& list, const std::string& sortFilter) {
     // LIMIT and OFFSET would have to be carried over; the walk serves those.
     if (contains(lowercased(sortFilter), "limit")) return {};
-    const bool backwards = walksBackwards(connection, like);
+    const bool backwards = db::walksBackwards(connection, like);
     db::Statement info;
     if (info.prepare(connection, "PRAGMA index_xinfo(\"" + index + "\")") != db::result::ok) return {};
     std::string order;
@@ -176,14 +135,14 @@ std::string chooseSortQuery(db::Connection& connection, const std::vector<std::i
                             const SelectionRequest& request) {
     std::string like = buildSortQuery(ids, request.sortFilter);
     if (request.reference || !startsWithOrderBy(request.sortFilter)) return like;
-    const auto likeWalk = planWalk(connection, like);
+    const auto likeWalk = db::planWalk(connection, like);
     if (!likeWalk || likeWalk->empty()) return like;
     const std::string list = distinctIdList(ids);
 
     std::string lookup;
-    if (const auto table = tableScanned(likeWalk->front())) {
+    if (const auto table = db::tableScanned(likeWalk->front())) {
         lookup = lookupAfterTableWalk(connection, *likeWalk, *table, list, request.sortFilter);
-    } else if (const auto index = indexScanned(likeWalk->front())) {
+    } else if (const auto index = db::indexScanned(likeWalk->front())) {
         lookup = lookupAlongIndex(connection, like, *likeWalk, *index, list, request.sortFilter);
     }
     return lookup.empty() ? like : lookup;

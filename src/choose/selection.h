@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "select/request.h"
-#include "select/selection_sql.h"
-#include "select/sort_plan.h"
+#include "choose/sort_plan.h"
+#include "choose/sort_sql.h"
+#include "scan/request.h"
 #include "support/random_source.h"
 
 namespace vantor {
@@ -31,7 +31,7 @@ struct SelectionOutcome {
 };
 
 // The final ID list. Throws RunError with the selection and sort connections'
-// codes (select/candidates.h, select/sort_query.h) and the score's.
+// codes (scan/candidates.h, choose/sort_query.h) and the score's.
 SelectionOutcome runSelection(const SelectionRequest& request, RandomSource& rng);
 
 }  // namespace vantor

@@ -3,7 +3,7 @@
 // row of the table; a new rule over the chosen IDs is a function and a line
 // in selectByMode. Running the selection query and planning the sort query
 // are not here (candidates.cpp, sort_plan.cpp).
-#include "select/modes.h"
+#include "choose/modes.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,10 +15,10 @@
 #include <unordered_set>
 #include <utility>
 
-#include "select/repeats.h"
-#include "select/rules.h"
-#include "select/song_data.h"
-#include "select/sort_query.h"
+#include "choose/sort_query.h"
+#include "rules/repeats.h"
+#include "rules/rules.h"
+#include "rules/song_data.h"
 
 namespace vantor {
 namespace {
@@ -216,7 +216,7 @@ std::unordered_map<std::int64_t, double> scoresOf(const std::vector<std::int64_t
 }
 
 // A run with rules (or one that keeps its scores): the mode's source of
-// songs, and the rounds of select/rules.h over it.
+// songs, and the rounds of rules/rules.h over it.
 SelectionOutcome selectWithRules(CandidateList& candidates, const SelectionRequest& request, RandomSource& rng,
                                  const PickWays& ways) {
     const Mode mode = modeOf(request.mode);
@@ -295,7 +295,7 @@ Mode modeOf(int number) {
 // The one road of every mode: the mode's choice over the candidate list,
 // then the finishing steps the mode's row asks for, in order. A rule that
 // applies to the chosen IDs goes here as one more line. Runs with rules, or
-// that keep their scores, take the rounds of select/rules.h instead; without
+// that keep their scores, take the rounds of rules/rules.h instead; without
 // either, this is the front end's run, step for step.
 SelectionOutcome selectByMode(CandidateList& candidates, const SelectionRequest& request, RandomSource& rng,
                               const PickWays& ways) {

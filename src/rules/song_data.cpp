@@ -1,6 +1,6 @@
 // Song data by ID: the length and the folded artist of each song, read from
 // a row the selection query fetched anyway or looked up by key.
-#include "select/song_data.h"
+#include "rules/song_data.h"
 
 #include <algorithm>
 #include <limits>
@@ -10,8 +10,8 @@
 #include "db/statement.h"
 #include "filter/field_catalogue.h"
 #include "report/run_error.h"
-#include "select/songs_by_id.h"
-#include "select/statement_row.h"
+#include "rules/songs_by_id.h"
+#include "rules/statement_row.h"
 #include "text/case_fold.h"
 
 namespace vantor {

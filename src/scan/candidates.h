@@ -1,7 +1,7 @@
 // The candidate list every mode reads: the selection query's rows, in the
 // query's order (which carries the sort filter), each as a pick. It runs the
 // selection query and reports its failures; what the candidates become is
-// the modes' (select/modes.h).
+// the modes' (choose/modes.h).
 #pragma once
 
 #include <optional>
@@ -11,10 +11,10 @@
 #include "db/connection.h"
 #include "db/statement.h"
 #include "filter/field_catalogue.h"
-#include "select/picks.h"
-#include "select/request.h"
-#include "select/song_data.h"
-#include "select/statement_row.h"
+#include "rules/song_data.h"
+#include "rules/statement_row.h"
+#include "scan/pick.h"
+#include "scan/request.h"
 
 namespace vantor {
 

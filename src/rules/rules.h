@@ -14,10 +14,27 @@
 #include <span>
 #include <vector>
 
-#include "select/request.h"
-#include "select/song_data.h"
+#include "rules/song_data.h"
 
 namespace vantor {
+
+// The rules a run with options puts on the list (cli/options.h says what
+// each one means to the user). None given: the front end's run, untouched.
+struct SelectionRules {
+    bool distinct = false;                 // COUNT different songs wherever the pool allows
+    std::optional<std::int64_t> maxLengthMs;  // --minutes, in SongLength's milliseconds
+    std::optional<int> maxPerArtist;
+    std::optional<int> artistGap;
+
+    bool needsLength() const { return maxLengthMs.has_value(); }
+    bool needsArtist() const { return maxPerArtist.has_value() || artistGap.has_value(); }
+    bool needsSongData() const { return needsLength() || needsArtist(); }
+    // Whether a rule can take songs out of a list, so that further draws,
+    // ranks or deals may be needed to fill it.
+    bool dropsSongs() const { return needsSongData(); }
+    bool any() const { return distinct || needsSongData(); }
+};
+
 
 // Where the songs come from: a mode's draws, ranks or deals, in batches.
 class SongSource {
