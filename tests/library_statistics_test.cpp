@@ -12,6 +12,7 @@
 #include "demolib/demolib.h"
 #include "fixture_library.h"
 #include "harness.h"
+#include "library/session.h"
 #include "library/sessions.h"
 #include "output/song_lookup.h"
 #include "planted_statistics.h"
@@ -57,7 +58,8 @@ TEST(LibraryStatistics, LookupsByKeyKeepTheirPlans) {
             plantStatistics(path, statistics, dir.path().string(), layout);
             db::Connection connection;
             ASSERT_EQ(connection.open(path), 0);
-            EXPECT_EQ(db::queryPlan(connection, songByIdSql(std::string(kSongDataSelect), "ID")),
+            const std::string songData = songDataSelect(songsColumns(connection, stagecodes::selection));
+            EXPECT_EQ(db::queryPlan(connection, songByIdSql(songData, "ID")),
                       Plan{"0 SEARCH songs USING INTEGER PRIMARY KEY (rowid=?)"});
             EXPECT_EQ(db::queryPlan(connection, songByIdSql(chosenSongsSelect(connection), "s.ID")), chosenSongs);
             EXPECT_EQ(db::queryPlan(connection, std::string(selectionsql::idEnds)),

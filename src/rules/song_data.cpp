@@ -9,7 +9,7 @@
 #include "db/library_file.h"
 #include "db/statement.h"
 #include "filter/field_catalogue.h"
-#include "report/run_error.h"
+#include "library/session.h"
 #include "rules/songs_by_id.h"
 #include "rules/statement_row.h"
 #include "text/case_fold.h"
@@ -72,28 +72,20 @@ void lookUpSongData(db::LibraryFile& library, const std::vector<std::int64_t>& i
     for (const std::int64_t id : ids) {
         if (!data.has(id)) wanted.push_back(id);
     }
-    int idColumn = -1, lengthColumn = -1, artistColumn = -1;
     readSongsById(library, wanted,
                   {.what = "the song data",
-                   // Every column, so a table without SongLength or Artist reads as
-                   // songs without them instead of failing; the rows are few, by key.
-                   .select = [](db::Connection&) { return std::string(kSongDataSelect); },
-                   .key = "ID",
-                   .onStatement =
-                       [&](const db::Statement& statement) {
-                           const ColumnMap columns = ColumnMap::fromColumnNames(db::columnNames(statement));
-                           idColumn = columns.position(fieldcode::id);
-                           if (idColumn < 0) {
-                               throw RunError(stage::selectionPrepare + db::result::error,
-                                              "the songs table has no ID column");
-                           }
-                           lengthColumn = columns.position(fieldcode::songLength);
-                           artistColumn = columns.position(fieldcode::artist);
+                   // A column the table lacks reads as NULL: songs without a length or an artist.
+                   .select =
+                       [](db::Connection& connection) {
+                           return songDataSelect(songsColumns(connection, stagecodes::selection));
                        },
-                   .onRow =
-                       [&](const db::Statement& statement) {
-                           data.addRow(idOf(statement, idColumn), statement, lengthColumn, artistColumn);
-                       }});
+                   .key = "ID",
+                   .onRow = [&](const db::Statement& statement) { data.addRow(idOf(statement, 0), statement, 1, 2); }});
+}
+
+std::string songDataSelect(const ColumnMap& columns) {
+    static constexpr int kFields[] = {fieldcode::id, fieldcode::songLength, fieldcode::artist};
+    return "SELECT " + fieldColumns(columns, kFields) + " FROM songs";
 }
 
 }  // namespace vantor

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "filter/field_catalogue.h"
+
 namespace vantor {
 
 namespace db {
@@ -61,8 +63,9 @@ private:
 std::int64_t lengthInRow(const db::Statement& statement, int lengthColumn);
 std::optional<std::string_view> artistInRow(const db::Statement& statement, int artistColumn);
 
-// What lookUpSongData reads of each song, up to its lookup by ID.
-inline constexpr std::string_view kSongDataSelect = "SELECT * FROM songs";
+// What lookUpSongData reads of each song, up to its lookup by ID: the ID
+// and the fields, NULL where the library lacks one.
+std::string songDataSelect(const ColumnMap& columns);
 
 // Reads the length and artist of these songs from the library by ID, on a
 // connection of its own, with the selection connection's codes: RunError

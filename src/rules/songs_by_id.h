@@ -1,6 +1,7 @@
 // Songs read by key after the selection: the rules' song data and the
 // chosen songs' tags both come this way, on a connection of their own with
-// the selection connection's codes.
+// the selection connection's codes, each column named by the field
+// catalogue.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "filter/field_catalogue.h"
 
 namespace vantor {
 
@@ -22,15 +25,18 @@ class Statement;
 // a million songs.
 inline constexpr std::size_t kSongsPerQuery = 500;
 
+// A SELECT list of the fields' columns by their catalogue names, each after
+// `prefix` ("s."), NULL for a column the library lacks, joined by ", ": the
+// row's columns come in the order of `fields`.
+std::string fieldColumns(const ColumnMap& columns, std::span<const int> fields, std::string_view prefix = {});
+
 // One read by key: `select` builds the SELECT, without its WHERE, on the
-// open connection; `key` names the ID column in it ("ID", "s.ID");
-// `onStatement` (may be empty) sees each prepared statement before its rows;
-// `onRow` sees every row.
+// open connection; `key` names the ID column in it ("ID", "s.ID"); `onRow`
+// sees every row.
 struct SongsByIdQuery {
     std::string_view what;  // what is read, for the messages: "the song data", "the chosen songs"
     std::function<std::string(db::Connection&)> select;
     std::string_view key;
-    std::function<void(const db::Statement&)> onStatement;
     std::function<void(const db::Statement&)> onRow;
 };
 

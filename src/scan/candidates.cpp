@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "db/library_file.h"
 #include "report/run_error.h"
 #include "scan/columns.h"
 #include "scan/range_scan.h"
@@ -19,15 +18,10 @@ bool readsEveryRow(const SelectionRequest& request) { return request.mode >= 0 &
 }  // namespace
 
 CandidateList::CandidateList(const SelectionRequest& request) : request_(request) {
-    if (const int rc = connection_.open(*request.library); rc != db::result::ok) {
-        throw RunError(stage::selectionOpen + rc, connection_.openFailure(*request.library));
-    }
-    sql_ = chooseSelectionSql(connection_, request);
-    if (const int rc = statement_.prepare(connection_, sql_); rc != db::result::ok) {
-        const std::string why = connection_.errorMessage() + " in: " + sql_;
-        if (rc == db::result::error) throw RunError(code::queryFilter, "the query filter was refused: " + why);
-        throw RunError(stage::selectionPrepare + rc, "the selection query could not be prepared: " + why);
-    }
+    session_.emplace(*request.library, stagecodes::selection);
+    sql_ = chooseSelectionSql(session_->connection(), request);
+    statement_ = session_->prepareTyped(sql_, "the selection query could not be prepared", code::queryFilter,
+                                        "the query filter was refused");
     columns_ = ColumnMap::fromColumnNames(db::columnNames(statement_));
     idColumn_ = columns_.position(fieldcode::id);
     // Only a table changed since it was counted can get here without ID:
@@ -47,7 +41,7 @@ CandidateList::CandidateList(const SelectionRequest& request) : request_(request
     }
     const int parts = request.reference || !readsEveryRow(request) ? 1 : scanParts(request.threads, request.librarySize);
     if (parts > 1) {
-        SplitScan split(request, connection_, sql_, parts);
+        SplitScan split(request, session_->connection(), sql_, parts);
         const CandidateColumns at{idColumn_, lengthColumn_, artistColumn_, readsSongData_};
         if (split.mayRun()) {
             if (auto rows = split.run(columns_, db::columnNames(statement_), at)) {
@@ -62,9 +56,9 @@ CandidateList::CandidateList(const SelectionRequest& request) : request_(request
 
 void CandidateList::step() {
     step_ = statement_.step();
-    if (!db::stepFailed(step_)) return;
-    throw RunError(selectionStepCode(connection_, step_, request_),
-                   "the selection query failed: " + connection_.errorMessage() + " in: " + sql_);
+    if (db::stepFailed(step_)) {
+        session_->fail(selectionStepCode(session_->connection(), step_, request_), "the selection query failed", sql_);
+    }
 }
 
 bool CandidateList::next(pick& candidate) {
@@ -85,13 +79,17 @@ bool CandidateList::next(pick& candidate) {
     return true;
 }
 
+void CandidateList::close() {
+    statement_ = db::Statement();
+    session_.reset();
+}
+
 std::vector<pick> CandidateList::takeAll() {
     if (scanned_) {
         std::vector<pick> picks = std::move(*scanned_);
         picks.erase(picks.begin(), picks.begin() + static_cast<std::ptrdiff_t>(nextScanned_));
         scanned_.reset();
-        statement_ = db::Statement();
-        connection_ = db::Connection();
+        close();
         return picks;
     }
     std::vector<pick> picks;
@@ -99,8 +97,7 @@ std::vector<pick> CandidateList::takeAll() {
     // a doubling that briefly holds twice the records.
     picks.reserve(static_cast<std::size_t>(std::max(request_.librarySize, 0)));
     for (pick candidate; next(candidate);) picks.push_back(candidate);
-    statement_ = db::Statement();
-    connection_ = db::Connection();
+    close();
     return picks;
 }
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "db/connection.h"
 #include "db/statement.h"
 #include "filter/field_catalogue.h"
+#include "library/session.h"
 #include "rules/song_data.h"
 #include "rules/statement_row.h"
 #include "scan/pick.h"
@@ -63,9 +63,11 @@ public:
 
 private:
     void step();
+    // What a mode does with the candidates needs no more rows.
+    void close();
 
     const SelectionRequest& request_;
-    db::Connection connection_;
+    std::optional<Session> session_;
     db::Statement statement_;
     std::string sql_;
     // Fields by the names the statement reports, not by the table's
