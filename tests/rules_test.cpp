@@ -82,6 +82,7 @@ public:
         return ids;
     }
     bool endless() const override { return true; }
+    std::vector<std::int64_t> pool() const override { return {1}; }
     std::vector<std::size_t> asked;
     std::size_t draws = 0;
 };

@@ -8,7 +8,6 @@
 
 #include "choose/picks.h"
 #include "choose/selection.h"
-#include "scan/candidates.h"
 #include "scan/request.h"
 #include "support/random_source.h"
 
@@ -25,11 +24,11 @@ enum class Mode {
 // The mode a number names: 0, 1 and 2 their own, every other number Mode::other.
 Mode modeOf(int number);
 
-// The IDs the request's mode chooses from the candidates, after the mode's
-// finishing steps (the sort query, repeat removal) and the request's rules
-// (rules/rules.h), with their scores when the request keeps them. `ways`
-// computes the scored choices (fastWays, or plainWays for the reference).
-SelectionOutcome selectByMode(CandidateList& candidates, const SelectionRequest& request, RandomSource& rng,
-                                       const PickWays& ways);
+// The IDs the request's mode chooses from the selection query's candidates,
+// through the request's rules (rules/rules.h), with their scores when the
+// request keeps them. `ways` computes the scored choices (fastWays, or
+// plainWays for the reference). Throws RunError as scan/candidates.h,
+// choose/sort_query.h and rules/song_data.h say.
+SelectionOutcome selectByMode(const SelectionRequest& request, RandomSource& rng, const PickWays& ways);
 
 }  // namespace vantor

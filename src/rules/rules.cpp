@@ -179,4 +179,22 @@ std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan) {
     }
 }
 
+std::vector<std::int64_t> makeList(SongSource& source, const ListPlan& plan, SongData& data) {
+    const SelectionRules& rules = *plan.rules;
+    if (plan.count && (*plan.count < 0 || (*plan.count == 0 && !rules.maxLengthMs))) return {};
+    FillPlan fill;
+    fill.rules = &rules;
+    fill.data = &data;
+    fill.count = plan.count.value_or(0);
+    fill.removeRepeats = plan.removeRepeats;
+    fill.window = plan.window;
+    fill.reorder = plan.reorder;
+    if (rules.needsSongData()) {
+        const std::vector<std::int64_t> pool = source.pool();
+        fill.poolSize = pool.size();
+        if (plan.library) lookUpSongData(*plan.library, pool, data);
+    }
+    return fillList(source, fill);
+}
+
 }  // namespace vantor

@@ -44,6 +44,10 @@ public:
     virtual std::vector<std::int64_t> more(std::size_t n) = 0;
     // Whether more() can go on giving songs for ever (draws that may repeat).
     virtual bool endless() const = 0;
+    // The songs it draws from (an ID may come twice), asked before any
+    // draw: whose song data the rules read, and how many songs the
+    // minutes' estimate may count on.
+    virtual std::vector<std::int64_t> pool() const = 0;
     bool usedUp() const { return usedUp_; }
 
 protected:
@@ -70,6 +74,24 @@ struct FillPlan {
 // the source is used up, or at the budget: with --minutes 8 × the larger of
 // COUNT and that estimate; without, 8 × COUNT for endless sources.
 std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan);
+
+// What a run asks of its list, whatever its source: a mode's or the rotation's.
+struct ListPlan {
+    const SelectionRules* rules = nullptr;
+    std::optional<int> count;  // the list's length at most; none: the source's own (mode 0's kept rows)
+    bool removeRepeats = false;  // the run's flag, where the mode removes repeats at all
+    int window = 0;
+    std::function<void(std::vector<std::int64_t>&)> reorder;  // as in FillPlan
+    db::LibraryFile* library = nullptr;  // where song data is looked up; none: `data` holds it already
+};
+
+// The one road from a source to the final list, for every mode and the
+// rotation. A count of zero or less asks for nothing (no draw, no song
+// data), but COUNT 0 under --minutes, which sets no count limit. The song
+// data of the source's pool is looked up when a rule needs it (RunError as
+// lookUpSongData), then fillList makes the list; without rules that is one
+// batch of `count`, re-ordered, with repeats removed: the front end's run.
+std::vector<std::int64_t> makeList(SongSource& source, const ListPlan& plan, SongData& data);
 
 // The stages after the re-order and repeat removal, each over a list in its
 // order. At most `n` songs by one artist, the rest skipped.

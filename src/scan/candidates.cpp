@@ -10,14 +10,7 @@
 #include "scan/range_scan.h"
 
 namespace vantor {
-namespace {
-
-// Whether the mode reads every candidate: only then can the rows be read ahead, in parts.
-bool readsEveryRow(const SelectionRequest& request) { return request.mode >= 0 && request.mode <= 2; }
-
-}  // namespace
-
-CandidateList::CandidateList(const SelectionRequest& request) : request_(request) {
+CandidateList::CandidateList(const SelectionRequest& request, bool readsEveryRow) : request_(request) {
     session_.emplace(*request.library, stagecodes::selection);
     sql_ = chooseSelectionSql(session_->connection(), request);
     statement_ = session_->prepareTyped(sql_, "the selection query could not be prepared", code::queryFilter,
@@ -39,7 +32,7 @@ CandidateList::CandidateList(const SelectionRequest& request) : request_(request
                          fetched(request.rules.needsArtist(), fieldcode::artist, artistColumn_);
         if (request.librarySize > 0) songData_.reserve(static_cast<std::size_t>(request.librarySize));
     }
-    const int parts = request.reference || !readsEveryRow(request) ? 1 : scanParts(request.threads, request.librarySize);
+    const int parts = request.reference || !readsEveryRow ? 1 : scanParts(request.threads, request.librarySize);
     if (parts > 1) {
         SplitScan split(request, session_->connection(), sql_, parts);
         const CandidateColumns at{idColumn_, lengthColumn_, artistColumn_, readsSongData_};

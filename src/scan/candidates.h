@@ -41,7 +41,9 @@ namespace vantor {
 // scoring (the math filter "1") every score is 0 and no mode reads it.
 class CandidateList {
 public:
-    explicit CandidateList(const SelectionRequest& request);
+    // `readsEveryRow`: the mode reads every candidate, so the rows may be
+    // read ahead in parts (scan/range_scan.h).
+    CandidateList(const SelectionRequest& request, bool readsEveryRow);
     CandidateList(const CandidateList&) = delete;
     CandidateList& operator=(const CandidateList&) = delete;
 
