@@ -170,7 +170,7 @@ std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::o
     plan.removeRepeats = request.removeRepeats;
     plan.window = request.window;
     plan.library = request.library;
-    SongData data;
+    SongData data(request.rules.dataFields());
     return makeList(dealer, plan, data);
 }
 

@@ -15,10 +15,10 @@
 namespace vantor {
 
 void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data) {
-    std::unordered_map<std::int32_t, int> taken;
+    std::unordered_map<std::int64_t, int> taken;
     std::erase_if(ids, [&](std::int64_t id) {
-        const std::int32_t artist = data.of(id).artist;
-        return artist != kNoArtist && ++taken[artist] > n;
+        const std::int64_t artist = data.value(id, fieldcode::artist);
+        return artist != kNoKey && ++taken[artist] > n;
     });
 }
 
@@ -29,7 +29,7 @@ void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
     // no place: the gap is counted over the songs that stay.
     const auto fitsTime = [&](std::int64_t id) {
         if (!limitMs) return true;
-        const std::int64_t length = data.of(id).lengthMs;
+        const std::int64_t length = data.value(id, fieldcode::songLength);
         if (length > *limitMs - total) return false;
         total += length;
         return true;
@@ -39,10 +39,10 @@ void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
     // what the placement keeps per artist lives in arrays.
     constexpr std::uint32_t noArtist = std::numeric_limits<std::uint32_t>::max();
     std::vector<std::uint32_t> artistOf(ids.size(), noArtist);
-    std::unordered_map<std::int32_t, std::uint32_t> numbers;
+    std::unordered_map<std::int64_t, std::uint32_t> numbers;
     for (std::size_t i = 0; i < ids.size(); ++i) {
-        const std::int32_t artist = data.of(ids[i]).artist;
-        if (artist == kNoArtist) continue;
+        const std::int64_t artist = data.value(ids[i], fieldcode::artist);
+        if (artist == kNoKey) continue;
         artistOf[i] = numbers.try_emplace(artist, static_cast<std::uint32_t>(numbers.size())).first->second;
     }
     const std::size_t artists = numbers.size();
@@ -105,7 +105,7 @@ void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
 void fitLength(std::vector<std::int64_t>& ids, std::int64_t limitMs, const SongData& data) {
     std::int64_t total = 0;
     std::erase_if(ids, [&](std::int64_t id) {
-        const std::int64_t length = data.of(id).lengthMs;
+        const std::int64_t length = data.value(id, fieldcode::songLength);
         if (length > limitMs - total) return true;
         total += length;
         return false;
@@ -116,7 +116,7 @@ namespace {
 
 std::int64_t totalLength(const std::vector<std::int64_t>& ids, const SongData& data) {
     std::int64_t total = 0;
-    for (const std::int64_t id : ids) total += data.of(id).lengthMs;
+    for (const std::int64_t id : ids) total += data.value(id, fieldcode::songLength);
     return total;
 }
 

@@ -26,9 +26,14 @@ struct SelectionRules {
     std::optional<int> maxPerArtist;
     std::optional<int> artistGap;
 
-    bool needsLength() const { return maxLengthMs.has_value(); }
-    bool needsArtist() const { return maxPerArtist.has_value() || artistGap.has_value(); }
-    bool needsSongData() const { return needsLength() || needsArtist(); }
+    // The fields the rules read of each song, and how.
+    std::vector<DataField> dataFields() const {
+        std::vector<DataField> fields;
+        if (maxLengthMs) fields.push_back(kLengthField);
+        if (maxPerArtist || artistGap) fields.push_back(kArtistField);
+        return fields;
+    }
+    bool needsSongData() const { return maxLengthMs || maxPerArtist || artistGap; }
     // Whether a rule can take songs out of a list, so that further draws,
     // ranks or deals may be needed to fill it.
     bool dropsSongs() const { return needsSongData(); }

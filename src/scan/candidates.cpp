@@ -22,23 +22,26 @@ CandidateList::CandidateList(const SelectionRequest& request, bool readsEveryRow
     if (idColumn_ < 0) {
         throw RunError(stage::selectionPrepare + db::result::error, "the selection query has no ID column: " + sql_);
     }
-    if (request.rules.needsSongData()) {
+    songData_ = SongData(request.rules.dataFields());
+    readsSongData_ = !songData_.fields().empty();
+    for (const DataField& field : songData_.fields()) {
+        const int column = columns_.position(field.code);
         // A column the library lacks is no reason to look the songs up again.
-        const auto fetched = [&](bool needed, int code, int& column) {
-            column = columns_.position(code);
-            return !needed || column >= 0 || request.columns.position(code) < 0;
-        };
-        readsSongData_ = fetched(request.rules.needsLength(), fieldcode::songLength, lengthColumn_) &&
-                         fetched(request.rules.needsArtist(), fieldcode::artist, artistColumn_);
-        if (request.librarySize > 0) songData_.reserve(static_cast<std::size_t>(request.librarySize));
+        readsSongData_ = readsSongData_ && (column >= 0 || request.columns.position(field.code) < 0);
+        dataColumns_.push_back(column);
     }
+    if (readsSongData_ && request.librarySize > 0) songData_.reserve(static_cast<std::size_t>(request.librarySize));
     const int parts = request.reference || !readsEveryRow ? 1 : scanParts(request.threads, request.librarySize);
     if (parts > 1) {
         SplitScan split(request, session_->connection(), sql_, parts);
-        const CandidateColumns at{idColumn_, lengthColumn_, artistColumn_, readsSongData_};
+        CandidateColumns at{idColumn_, {}, {}};
+        if (readsSongData_) at = {idColumn_, songData_.fields(), dataColumns_};
         if (split.mayRun()) {
             if (auto rows = split.run(columns_, db::columnNames(statement_), at)) {
-                for (const SongFacts& song : rows->songs) songData_.add(song.id, song.lengthMs, song.artist);
+                const std::size_t fields = at.fields.size();
+                for (std::size_t i = 0; fields > 0 && i < rows->picks.size(); ++i) {
+                    songData_.add(rows->picks[i].id, std::span(rows->songs).subspan(i * fields, fields));
+                }
                 scanned_ = std::move(rows->picks);
                 return;
             }
@@ -67,7 +70,7 @@ bool CandidateList::next(pick& candidate) {
     if (step_ != db::result::row) return false;
     candidate = {idOf(statement_, idColumn_), 0.0};
     if (request_.score) candidate.score = request_.score(row_);
-    if (readsSongData_) songData_.addRow(candidate.id, statement_, lengthColumn_, artistColumn_);
+    if (readsSongData_) songData_.addRow(candidate.id, statement_, dataColumns_);
     handedOut_ = true;
     return true;
 }

@@ -57,8 +57,8 @@ public:
     // closes: what a mode does with them needs no more rows.
     std::vector<pick> takeAll();
 
-    // The length and artist of every candidate read so far, when the
-    // request's rules need them and the query fetched them
+    // The song data of every candidate read so far (the fields the
+    // request's rules read), when the query fetched it
     // (readsSongData(); otherwise the caller looks them up by ID).
     SongData& songData() { return songData_; }
     bool readsSongData() const { return readsSongData_; }
@@ -82,7 +82,7 @@ private:
     bool handedOut_ = false;  // the current row has been read: step before the next
     SongData songData_;
     bool readsSongData_ = false;
-    int lengthColumn_ = -1, artistColumn_ = -1;
+    std::vector<int> dataColumns_;  // where each field of songData_ stands in the row
     // Every row, when the walk was read ahead in parts; next() then hands
     // them out in order and the statement only keeps the read open.
     std::optional<std::vector<pick>> scanned_;

@@ -27,8 +27,7 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
     }
 
     std::vector<int> codes = request.scoreCodes;
-    if (request.rules.needsLength()) codes.push_back(fieldcode::songLength);
-    if (request.rules.needsArtist()) codes.push_back(fieldcode::artist);
+    for (const DataField& field : request.rules.dataFields()) codes.push_back(field.code);
     std::string sql(selectionsql::narrowHead);
     std::vector<bool> fetched(fieldcode::maxColumnCode + 1, false);
     for (const int code : codes) {

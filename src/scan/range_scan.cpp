@@ -161,10 +161,9 @@ bool prepareRange(Part& part, db::Connection& connection, const std::string& sql
     return partNames.size() >= names.size() && std::equal(names.begin(), names.end(), partNames.begin());
 }
 
-SongFacts factsOf(std::int64_t id, const db::Statement& statement, const CandidateColumns& at) {
-    SongFacts facts{id, lengthInRow(statement, at.length), std::nullopt};
-    if (const auto artist = artistInRow(statement, at.artist)) facts.artist.emplace(*artist);
-    return facts;
+// The row's song data, in the order of the fields.
+void readSongData(const db::Statement& statement, const CandidateColumns& at, std::vector<FieldRead>& songs) {
+    for (std::size_t i = 0; i < at.fields.size(); ++i) songs.push_back(readField(statement, at.columns[i], at.fields[i].kind));
 }
 
 // What every part reads alike.
@@ -208,7 +207,7 @@ void readPart(Part& part, int index, std::atomic<int>& firstFailed, const Readin
             }
             pick candidate{idOf(part.statement, reading.at.id), 0.0};
             if (part.score) candidate.score = part.score(row);
-            if (reading.at.songData) part.rows.songs.push_back(factsOf(candidate.id, part.statement, reading.at));
+            readSongData(part.statement, reading.at, part.rows.songs);
             part.rows.picks.push_back(candidate);
             keysRead = false;
         }
@@ -222,12 +221,12 @@ void readPart(Part& part, int index, std::atomic<int>& firstFailed, const Readin
 }
 
 // The parts of a walk in its own order, one after the other.
-std::optional<ScannedRows> joinInOrder(std::vector<Part>& parts, bool songData) {
+std::optional<ScannedRows> joinInOrder(std::vector<Part>& parts, std::size_t fields) {
     ScannedRows joined;
     std::size_t total = 0;
     for (const Part& part : parts) total += part.rows.picks.size();
     joined.picks.reserve(total);
-    if (songData) joined.songs.reserve(total);
+    joined.songs.reserve(total * fields);
     for (Part& part : parts) {
         if (part.error) std::rethrow_exception(part.error);
         joined.picks.insert(joined.picks.end(), part.rows.picks.begin(), part.rows.picks.end());
@@ -241,7 +240,7 @@ std::optional<ScannedRows> joinInOrder(std::vector<Part>& parts, bool songData) 
 // first step) failed ends the run before any row, as the whole query's first
 // step would have; any later error comes where the merge meets it.
 std::optional<ScannedRows> mergeByKeys(std::vector<Part>& parts, const std::vector<db::TermOrder>& terms,
-                                       bool songData) {
+                                       std::size_t fields) {
     for (Part& part : parts) {
         if (part.error && !part.walked) std::rethrow_exception(part.error);
     }
@@ -256,14 +255,13 @@ std::optional<ScannedRows> mergeByKeys(std::vector<Part>& parts, const std::vect
     std::size_t total = 0;
     for (const Part& part : parts) total += part.rows.picks.size();
     joined.picks.reserve(total);
-    if (songData) joined.songs.reserve(total);
+    joined.songs.reserve(total * fields);
     for (const MergedRun& run : merged.runs) {
         Part& part = parts[run.part];
         const auto from = static_cast<std::ptrdiff_t>(run.from), to = static_cast<std::ptrdiff_t>(run.to);
         joined.picks.insert(joined.picks.end(), part.rows.picks.begin() + from, part.rows.picks.begin() + to);
-        if (songData) {
-            std::move(part.rows.songs.begin() + from, part.rows.songs.begin() + to, std::back_inserter(joined.songs));
-        }
+        const auto songsAt = [&](std::ptrdiff_t row) { return part.rows.songs.begin() + row * static_cast<std::ptrdiff_t>(fields); };
+        std::move(songsAt(from), songsAt(to), std::back_inserter(joined.songs));
     }
     return joined;
 }
@@ -417,7 +415,7 @@ std::optional<ScannedRows> SplitScan::run(const ColumnMap& columns, const std::v
             if (!parts[k].hasOwn) readPart(parts[k], static_cast<int>(k), firstFailed, reading);
         }
     }  // the workers are joined here
-    return terms.empty() ? joinInOrder(parts, at.songData) : mergeByKeys(parts, terms, at.songData);
+    return terms.empty() ? joinInOrder(parts, at.fields.size()) : mergeByKeys(parts, terms, at.fields.size());
 }
 
 }  // namespace vantor

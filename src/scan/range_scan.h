@@ -25,31 +25,26 @@
 
 #include "db/connection.h"
 #include "filter/field_catalogue.h"
+#include "rules/song_data.h"
 #include "scan/pick.h"
 #include "scan/request.h"
 #include "scan/sorted_parts.h"
 
 namespace vantor {
 
-// A candidate's song data as its row gave it, kept until the parts are joined.
-struct SongFacts {
-    std::int64_t id = 0;
-    std::int64_t lengthMs = 0;
-    std::optional<std::string> artist;
-};
-
 // Where a candidate's fields stand in the selection query's rows.
 struct CandidateColumns {
     int id = 0;
-    int length = -1;  // -1: not fetched
-    int artist = -1;
-    bool songData = false;  // each row's song data is kept
+    std::vector<DataField> fields;  // the song data kept of each row; none: no song data
+    std::vector<int> columns;       // where each of `fields` stands; -1: not fetched
 };
 
 // Every row of the selection query, read in parts and joined in query order.
 struct ScannedRows {
     std::vector<pick> picks;
-    std::vector<SongFacts> songs;  // when CandidateColumns::songData
+    // Each pick's song data as its row gave it, fields.size() a pick, kept
+    // by the run once the parts are joined.
+    std::vector<FieldRead> songs;
 };
 
 // The code a failed step of the selection query ends the run with. A LIKE
