@@ -25,27 +25,11 @@
 
 #include "db/connection.h"
 #include "filter/field_catalogue.h"
-#include "rules/song_data.h"
-#include "scan/pick.h"
 #include "scan/request.h"
-#include "scan/sorted_parts.h"
+#include "scan/scan_parts.h"
+#include "scan/split_walk.h"
 
 namespace vantor {
-
-// Where a candidate's fields stand in the selection query's rows.
-struct CandidateColumns {
-    int id = 0;
-    std::vector<DataField> fields;  // the song data kept of each row; none: no song data
-    std::vector<int> columns;       // where each of `fields` stands; -1: not fetched
-};
-
-// Every row of the selection query, read in parts and joined in query order.
-struct ScannedRows {
-    std::vector<pick> picks;
-    // Each pick's song data as its row gave it, fields.size() a pick, kept
-    // by the run once the parts are joined.
-    std::vector<FieldRead> songs;
-};
 
 // The code a failed step of the selection query ends the run with. A LIKE
 // pattern over SQLite's limit can only come from a search word the user
@@ -58,30 +42,6 @@ int selectionStepCode(const db::Connection& connection, int step, const Selectio
 // of the library's `songs` (starting threads and connections would cost
 // more than the part saves).
 int scanParts(int threads, int songs);
-
-// The order a splittable walk returns its rows in: the table's own (by ID),
-// or that of an index whose first column holds numbers, walked upwards.
-struct WalkOrder {
-    std::string index;   // "" for the table's own order
-    std::string column;  // the key the parts are split on: ID, or the index's first column
-    std::vector<SortTerm> sort;  // SQLite sorts what the walk finds by these; empty: it does not
-    bool withNulls = false;      // the walk goes through the whole index, NULL keys first
-};
-
-// How the selection query `sql` walks the table, when it is a walk that may
-// be split into ranges of its key: the whole query walks the table in ID
-// order, or one index upwards (over a range of its first column, or whole),
-// and nothing else (no LIMIT or OFFSET, no aggregate, no other table), then at most sorts
-// the rows by `sortFilter` when that is one scan/sorted_parts.h can
-// follow; and each range of the key is read by SQLite along that same order.
-// Nothing otherwise.
-std::optional<WalkOrder> splittableWalk(db::Connection& connection, const std::string& sql,
-                                        const std::string& sortFilter);
-
-// The selection query restricted to a range of the walk's key: from ?1
-// (included) when `lower`, below ?2 when `upper`, the NULL keys alone when
-// `nulls`; a sorted walk's key columns follow the query's own.
-std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower, bool upper, bool nulls = false);
 
 class SplitScan {
 public:
@@ -102,6 +62,14 @@ public:
                                    const CandidateColumns& at);
 
 private:
+    // The bounds between the parts, read in the selection connection's read.
+    std::vector<PartBound> bounds();
+    // Every part with its query prepared on its own connection, or on the
+    // selection connection when it cannot begin a read of its own; nothing
+    // when a part's query cannot be prepared alike.
+    std::optional<std::vector<ScanPart>> openParts(const std::vector<PartBound>& bounds,
+                                                   const std::vector<std::string>& names);
+
     const SelectionRequest& request_;
     db::Connection& main_;
     const std::string& sql_;
