@@ -69,7 +69,7 @@ bool CandidateList::next(pick& candidate) {
     handedOut_ = false;
     if (step_ != db::result::row) return false;
     candidate = {idOf(statement_, idColumn_), 0.0};
-    if (request_.score) candidate.score = request_.score(row_);
+    if (request_.scorer) candidate.score = request_.scorer->score(row_);
     if (readsSongData_) songData_.addRow(candidate.id, statement_, dataColumns_);
     handedOut_ = true;
     return true;

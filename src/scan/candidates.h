@@ -48,7 +48,7 @@ public:
     CandidateList& operator=(const CandidateList&) = delete;
 
     // Whether the candidates carry scores.
-    bool scored() const noexcept { return static_cast<bool>(request_.score); }
+    bool scored() const noexcept { return request_.scorer != nullptr; }
 
     // The next candidate in query order; false once the rows are exhausted.
     bool next(pick& candidate);

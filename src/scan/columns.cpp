@@ -12,7 +12,7 @@
 namespace vantor {
 
 std::string referenceSelectionSql(const SelectionRequest& request) {
-    return std::string(request.score ? selectionsql::scoredHead : selectionsql::unscoredHead) + request.condition;
+    return std::string(request.scorer ? selectionsql::scoredHead : selectionsql::unscoredHead) + request.condition;
 }
 
 std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request) {
@@ -22,11 +22,11 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
     // refuses any higher position), which must keep naming the same column:
     // ID has to come first in the table.
     const bool songData = request.rules.needsSongData();
-    if (request.reference || (!request.score && !songData) || request.columns.position(fieldcode::id) != 0) {
+    if (request.reference || (!request.scorer && !songData) || request.columns.position(fieldcode::id) != 0) {
         return reference;
     }
 
-    std::vector<int> codes = request.scoreCodes;
+    std::vector<int> codes = request.scorer ? request.scorer->fieldsRead() : std::vector<int>{};
     for (const DataField& field : request.rules.dataFields()) codes.push_back(field.code);
     std::string sql(selectionsql::narrowHead);
     std::vector<bool> fetched(fieldcode::maxColumnCode + 1, false);

@@ -18,7 +18,7 @@ class Connection;
 std::string referenceSelectionSql(const SelectionRequest& request);
 
 // The selection query to run: the reference, or the narrow query of ID and
-// the columns `request.scoreCodes` names, when SQLite plans both alike.
+// the columns the request's scorer reads, when SQLite plans both alike.
 std::string chooseSelectionSql(db::Connection& connection, const SelectionRequest& request);
 
 }  // namespace vantor

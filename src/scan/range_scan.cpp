@@ -46,7 +46,7 @@ int scanParts(int threads, int songs) {
 
 SplitScan::SplitScan(const SelectionRequest& request, db::Connection& main, const std::string& sql, int parts)
     : request_(request), main_(main), sql_(sql), parts_(parts) {
-    if (parts < 2 || (request.score && !request.newScore)) return;
+    if (parts < 2) return;
     auto walk = splittableWalk(main, sql, request.sortFilter);
     if (!walk || probe_.open(*request.library) != db::result::ok) return;
     version_ = dataVersion(probe_);
@@ -78,7 +78,12 @@ std::optional<std::vector<ScanPart>> SplitScan::openParts(const std::vector<Part
         part.hasOwn = k > 0 && part.own.open(*request_.library) == db::result::ok &&
                       db::beginRead(part.own, "songs") && prepareRange(part, part.own, sql, names);
         if (!part.hasOwn && !prepareRange(part, main_, sql, names)) return std::nullopt;
-        part.score = part.hasOwn && request_.score ? request_.newScore() : request_.score;
+        part.scorer = request_.scorer.get();
+        if (part.hasOwn && part.scorer) {
+            // A scorer that cannot be had twice keeps the scan whole.
+            if (!(part.ownScorer = part.scorer->another())) return std::nullopt;
+            part.scorer = part.ownScorer.get();
+        }
     }
     return parts;
 }

@@ -4,13 +4,14 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "filter/field_catalogue.h"
 #include "filter/song_row.h"
+#include "scan/row_scorer.h"
 #include "rules/rules.h"
 
 namespace vantor {
@@ -29,13 +30,8 @@ struct SelectionRequest {
     int window = 0;
     int librarySize = 0;
     ColumnMap columns = ColumnMap::classic();
-    // The row's score; empty when the math filter is "1" (no scoring).
-    std::function<double(const SongRow&)> score;
-    // A score of its own for another thread, computing what `score` does
-    // (a math filter keeps state between rows). Empty: the scan is not split.
-    std::function<std::function<double(const SongRow&)>()> newScore;
-    // The field codes `score` reads; only these columns are fetched.
-    std::vector<int> scoreCodes;
+    // What scores each row; none when the math filter is "1" (no scoring).
+    std::shared_ptr<RowScorer> scorer;
     SelectionRules rules;
     // Keep the chosen songs' scores for the caller (a scored run only).
     bool keepScores = false;

@@ -109,7 +109,7 @@ void readPart(ScanPart& part, int index, std::atomic<int>& firstFailed, const Pa
                 keysRead = true;
             }
             pick candidate{idOf(part.statement, reading.at.id), 0.0};
-            if (part.score) candidate.score = part.score(row);
+            if (part.scorer) candidate.score = part.scorer->score(row);
             readSongData(part.statement, reading.at, part.rows.songs);
             part.rows.picks.push_back(candidate);
             keysRead = false;

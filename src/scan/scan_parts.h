@@ -8,7 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <exception>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +21,7 @@
 #include "rules/song_data.h"
 #include "scan/pick.h"
 #include "scan/request.h"
+#include "scan/row_scorer.h"
 #include "scan/sorted_parts.h"
 #include "scan/split_walk.h"
 
@@ -65,7 +66,8 @@ struct ScanPart {
     bool hasOwn = false;
     db::Connection* reader = nullptr;  // own, or the selection connection
     db::Statement statement;
-    std::function<double(const SongRow&)> score;
+    std::unique_ptr<RowScorer> ownScorer;  // its own, when read on a thread of its own
+    RowScorer* scorer = nullptr;           // ownScorer, or the request's; none unscored
     ScannedRows rows;
     std::vector<KeyGroup> groups;  // a sorted walk's key runs
     std::exception_ptr error;
