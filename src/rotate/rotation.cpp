@@ -13,7 +13,7 @@
 #include "report/run_error.h"
 #include "rules/rules.h"
 #include "rules/song_data.h"
-#include "support/files.h"
+#include "support/read_file.h"
 #include "text/file_text.h"
 #include "text/toolkit.h"
 
