@@ -58,7 +58,8 @@ TEST(LibraryStatistics, LookupsByKeyKeepTheirPlans) {
             plantStatistics(path, statistics, dir.path().string(), layout);
             db::Connection connection;
             ASSERT_EQ(connection.open(path), 0);
-            const std::string songData = songDataSelect(songsColumns(connection, stagecodes::selection), SongData().fields());
+            const std::string songData =
+                songDataSelect(songsColumns(connection, stagecodes::selection), SongData().fields());
             EXPECT_EQ(db::queryPlan(connection, songByIdSql(songData, "ID")),
                       Plan{"0 SEARCH songs USING INTEGER PRIMARY KEY (rowid=?)"});
             EXPECT_EQ(db::queryPlan(connection, songByIdSql(chosenSongsSelect(connection), "s.ID")), chosenSongs);

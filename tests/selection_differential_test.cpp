@@ -44,7 +44,10 @@ TokenList preparedMath(const std::string& math) { return vantor::testing::prepar
 class CheckedScorer final : public RowScorer {
 public:
     CheckedScorer(std::string math, bool literalOnly)
-        : math_(std::move(math)), literalOnly_(literalOnly), fast_(preparedMath(math_)), literal_(preparedMath(math_)) {}
+        : math_(std::move(math)),
+          literalOnly_(literalOnly),
+          fast_(preparedMath(math_)),
+          literal_(preparedMath(math_)) {}
     double score(const SongRow& row) override {
         if (literalOnly_) return literal_.scoreLiteral(row);
         const double value = fast_.score(row);

@@ -82,7 +82,8 @@ struct ModeRow {
 // order already, and repeat removal plays no part in it.
 constexpr ModeRow modeTable[] = {
     {keepByProbability, noCount, true, false, false},  // probability
-    {drawByWeight, songCount, true, true, true},       // roulette: sorted, the count kept (the stale tail, sort_query.cpp)
+    // roulette: sorted, the count kept (the stale tail, sort_query.cpp)
+    {drawByWeight, songCount, true, true, true},
     {takeBest, atMostTheLibrary, true, false, true},   // topList: its order is the ranking
     {readNothing, noCount, false, false, false},       // other
 };

@@ -8,6 +8,7 @@
 
 namespace vantor {
 
+// On a connection of its own, with the sort query's codes.
 void sortDraws(std::vector<std::int64_t>& ids, const SelectionRequest& request) {
     Session session(*request.library, stagecodes::sort, " for sorting");
     // The sort filter passed the count connection's test query, but the

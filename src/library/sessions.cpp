@@ -8,6 +8,8 @@
 
 namespace vantor {
 
+// One connection, with the count's codes, for the sort filter's test, the
+// count, the columns and whether the years are dates.
 LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter, bool askDates) {
     Session session(library, stagecodes::count);
     if (!sqlSortFilter.empty()) {

@@ -53,6 +53,7 @@ std::optional<std::int64_t> lengthSeconds(const db::Statement& row, int col) {
     return row.isInteger(col) ? secondsOfLength(row.columnInt64(col)) : secondsOfLength(row.columnDouble(col));
 }
 
+// The columns in the order of kChosenFields, the drive after them.
 ChosenSong songOf(const db::Statement& row) {
     ChosenSong song;
     // Tags may hold line breaks and tabs, which would split an M3U entry or a listing column.
@@ -76,10 +77,11 @@ std::string chosenSongsSelect(db::Connection& connection) {
     // table, looked up by one key, is planned by its key alone, and so is
     // the subquery, whatever the library's statistics say.
     const std::string idMedia(columnName(fieldcode::idMedia));
-    const std::string drive = keepsMediaDrives(connection, songs)
-                                  ? std::string("(SELECT m.") + kDriveLetter + " FROM " + kMediaTable + " AS m WHERE m." +
-                                        idMedia + " = s." + idMedia + ")"
-                                  : "NULL";
+    std::string drive = "NULL";
+    if (keepsMediaDrives(connection, songs)) {
+        drive = std::string("(SELECT m.") + kDriveLetter + " FROM " + kMediaTable + " AS m WHERE m." + idMedia +
+                " = s." + idMedia + ")";
+    }
     return "SELECT " + fieldColumns(songs, kChosenFields, "s.") + ", " + drive + " FROM songs AS s";
 }
 

@@ -72,12 +72,14 @@ std::ostream& reasonsOf(const RotationRequest& request) {
 // without one gives up its turns; the deal is used up when every list has.
 class Dealer final : public SongSource {
 public:
-    Dealer(std::vector<std::vector<std::int64_t>> lists, bool distinct) : lists_(std::move(lists)), distinct_(distinct) {
+    Dealer(std::vector<std::vector<std::int64_t>> lists, bool distinct)
+        : lists_(std::move(lists)), distinct_(distinct) {
         std::erase_if(lists_, [](const std::vector<std::int64_t>& list) { return list.empty(); });
         cursor_.assign(lists_.size(), 0);
         seen_.assign(lists_.size(), 0);
         usedUp_ = lists_.empty();
     }
+    // Turn by turn from where the last batch stopped.
     std::vector<std::int64_t> more(std::size_t n) override {
         std::vector<std::int64_t> ids;
         // Reserved when every turn deals: zeroing megabytes only to
@@ -141,6 +143,7 @@ std::vector<std::string> playlistNames(std::string_view filter) {
     return isplit(inside, {","}, false);
 }
 
+// Names, settings, every list read, then the deal through the list rules.
 std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
     const std::vector<std::string> names = playlistNames(request.queryFilter);
 

@@ -120,6 +120,7 @@ std::int64_t totalLength(const std::vector<std::int64_t>& ids, const SongData& d
     return total;
 }
 
+// One pass of every stage, in their order, over all that was drawn so far.
 std::vector<std::int64_t> runStages(std::vector<std::int64_t> list, const FillPlan& plan) {
     const SelectionRules& rules = *plan.rules;
     if (plan.reorder && !list.empty()) plan.reorder(list);
@@ -138,6 +139,9 @@ std::vector<std::int64_t> runStages(std::vector<std::int64_t> list, const FillPl
 
 }  // namespace
 
+// Without a rule that drops songs, one batch through the stages; otherwise
+// rounds that double what they ask for until the list is full, the source
+// is used up or the budget is spent.
 std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan) {
     const SelectionRules& rules = *plan.rules;
     const std::size_t count = plan.count > 0 ? static_cast<std::size_t>(plan.count) : 0;
@@ -179,6 +183,8 @@ std::vector<std::int64_t> fillList(SongSource& source, const FillPlan& plan) {
     }
 }
 
+// COUNT-0 first, so that a run asking nothing opens no library for song
+// data; then the pool's data, then the rounds.
 std::vector<std::int64_t> makeList(SongSource& source, const ListPlan& plan, SongData& data) {
     const SelectionRules& rules = *plan.rules;
     if (plan.count && (*plan.count < 0 || (*plan.count == 0 && !rules.maxLengthMs))) return {};

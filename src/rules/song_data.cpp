@@ -133,6 +133,7 @@ std::string songDataSelect(const ColumnMap& columns, std::span<const DataField> 
     return "SELECT " + fieldColumns(columns, codes) + " FROM songs";
 }
 
+// Only the songs not known yet are read: the scan may have read most of them.
 void lookUpSongData(db::LibraryFile& library, const std::vector<std::int64_t>& ids, SongData& data) {
     std::vector<std::int64_t> wanted;
     for (const std::int64_t id : ids) {

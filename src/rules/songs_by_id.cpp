@@ -54,6 +54,8 @@ std::string songByIdSql(const std::string& select, std::string_view key) {
     return select + " WHERE " + std::string(key) + " = ?1";
 }
 
+// By key, one statement bound per ID, where SQLite plans the lookup by a
+// key; else in IN lists. Each ID once, in ascending order.
 void readSongsById(db::LibraryFile& library, std::span<const std::int64_t> ids, const SongsByIdQuery& query) {
     std::vector<std::int64_t> wanted(ids.begin(), ids.end());
     std::sort(wanted.begin(), wanted.end());

@@ -10,6 +10,9 @@
 #include "scan/range_scan.h"
 
 namespace vantor {
+// Opens and prepares the selection query, settles which song data its rows
+// carry, and reads the rows ahead in parts where the walk allows it; else
+// steps once, so that a failing first step ends the run in every mode.
 CandidateList::CandidateList(const SelectionRequest& request, bool readsEveryRow) : request_(request) {
     session_.emplace(*request.library, stagecodes::selection);
     sql_ = chooseSelectionSql(session_->connection(), request);
@@ -57,6 +60,7 @@ void CandidateList::step() {
     }
 }
 
+// From the rows read ahead, or one step of the statement per candidate.
 bool CandidateList::next(pick& candidate) {
     if (scanned_) {
         if (nextScanned_ == scanned_->size()) return false;
@@ -80,6 +84,7 @@ void CandidateList::close() {
     session_.reset();
 }
 
+// The rest of the candidates in one vector, the connection closed after them.
 std::vector<pick> CandidateList::takeAll() {
     if (scanned_) {
         std::vector<pick> picks = std::move(*scanned_);

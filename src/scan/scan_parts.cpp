@@ -46,6 +46,7 @@ std::vector<PartBound> idBounds(std::int64_t first, std::int64_t last, int parts
     return bounds;
 }
 
+// One OFFSET step per bound, up the index, on the selection connection.
 std::vector<PartBound> indexBounds(db::Connection& connection, const WalkOrder& walk, int songs, int parts) {
     const std::string column = db::quotedIdentifier(walk.column);
     db::Statement at;
@@ -83,6 +84,8 @@ bool prepareRange(ScanPart& part, db::Connection& connection, const std::string&
 }
 
 
+// The keys of a sorted walk are read before the score, so that a failed
+// score can still be placed by the merge.
 void readPart(ScanPart& part, int index, std::atomic<int>& firstFailed, const PartReading& reading) {
     const bool sorted = reading.keyCount > 0;
     std::vector<db::KeyValue> keys(reading.keyCount);
@@ -123,6 +126,7 @@ void readPart(ScanPart& part, int index, std::atomic<int>& firstFailed, const Pa
     }
 }
 
+// The first part with an error is the one a single connection meets first.
 std::optional<ScannedRows> joinInOrder(std::vector<ScanPart>& parts, std::size_t fields) {
     ScannedRows joined;
     std::size_t total = 0;

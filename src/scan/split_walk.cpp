@@ -73,6 +73,8 @@ std::optional<std::vector<SortTerm>> followableSort(db::Connection& connection, 
 
 }  // namespace
 
+// The range as a subquery of its own, so that the sort filter at the end
+// still orders the part's rows.
 std::string rangeQuery(const std::string& sql, const WalkOrder& walk, bool lower, bool upper, bool nulls) {
     const std::size_t from = sql.find(selectionsql::narrowHeadEnd);
     if (from == std::string::npos) return {};
