@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "select/rules.h"
-#include "select/song_data.h"
+#include "rules/rules.h"
+#include "rules/song_data.h"
 #include "text/case_fold.h"
 
 using namespace vantor;
@@ -93,11 +93,15 @@ TEST(RulesStages, AlbumAndArtistCapsTakeASongOnlyWithinBoth) {
         {{{"x", "p"}, {"x", "q"}, {"x", "r"}}, {}, 2, {1, 2}},
     };
     for (const Case& c : cases) {
-        SongData data;
+        // The album as an Album without an AlbumArtist.
+        SongData data({kArtistField, kAlbumFields[0], kAlbumFields[1], kAlbumFields[2]});
         std::vector<std::int64_t> ids;
         for (const Song& song : c.songs) {
             ids.push_back(static_cast<std::int64_t>(ids.size()) + 1);
-            data.add(ids.back(), 1000, song.artist, song.album);
+            FieldRead values[4];
+            values[0].text = song.artist;
+            values[2].text = song.album;
+            data.add(ids.back(), values);
         }
         capSongs(ids, c.perAlbum, c.perArtist, data);
         EXPECT_EQ(ids, c.expected) << "album cap " << c.perAlbum.value_or(0) << ", artist cap "
@@ -120,6 +124,7 @@ public:
         return ids;
     }
     bool endless() const override { return true; }
+    std::vector<std::int64_t> pool() const override { return {1}; }
     std::vector<std::size_t> asked;
     std::size_t draws = 0;
 };
