@@ -3,7 +3,8 @@
 # same file, collations, count and selection condition, only the columns the
 # run needs, every row read; for the rotation, the lists read and as many IDs
 # written). Prints one table row per scenario and library size: medians of
-# the wall times, their ratio, and the peak resident memory of both; then,
+# the wall times, their ratio, the same for the CPU times (which a busy
+# machine moves far less), and the peak resident memory of both; then,
 # with more than one size, the times per 100,000 songs side by side, so that
 # growth that is not linear shows.
 #
@@ -22,8 +23,9 @@
 # --windows then times vantor.exe against the floor's own Windows build
 # (bench/vantor_floor.exe, the same SQLite amalgamation) under Wine, on the
 # same libraries and runs, in a private prefix with one wineserver up for the
-# whole table, so Wine's own costs fall on both sides alike; a last table
-# sets each scenario's Windows ratio beside its Linux one.
+# whole table, so Wine's own costs fall on both sides alike (the wineserver's
+# CPU time counts for the run it serves); a last table sets each scenario's
+# Windows ratios beside its Linux ones.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,6 +60,10 @@ if [ -n "$windows" ]; then
   . scripts/wine-env.sh build-win
   trap stop_wineserver EXIT
   start_wineserver
+  for p in $(pgrep -x wineserver64); do
+    if tr '\0' '\n' </proc/"$p"/environ 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then server=$p; fi
+  done
+  [ -n "$server" ] || echo "bench/run.sh: no wineserver of this prefix found; its CPU time is left out" >&2
 fi
 cache="$PWD/bench/cache"
 work="$cache/work"
@@ -81,13 +87,26 @@ if [ ! -f "$rot/vantor.ini" ]; then
   mv "$rot/vantor.ini.part" "$rot/vantor.ini"
 fi
 
-# One timed run: prints "seconds kilobytes". Output goes to $work/last.out.
+# The CPU time (ns) the wineserver has spent so far, or 0 without one: a run
+# under Wine hands its file calls to it, so that time is the run's too.
+server=""
+server_ns() {
+  if [ -n "$server" ]; then awk '{ ns += $1 } END { printf "%.0f\n", ns }' /proc/"$server"/task/*/schedstat; else echo 0; fi
+}
+
+# One timed run: prints "wall-µs cpu-µs kilobytes". The CPU time (user and
+# system, of the run and its children, and the wineserver's meanwhile) moves
+# far less than the wall time when other work shares the cores. Output goes
+# to $work/last.out.
 timed() {
-  local start end
+  local start end s0 s1 user sys
+  s0=$(server_ns)
   start=$(date +%s%N)
-  /usr/bin/time -f "%M" -o "$work/rss" "$@" >"$work/last.out" 2>"$work/last.err"
+  { TIMEFORMAT='%3U %3S'; time /usr/bin/time -f "%M" -o "$work/rss" "$@" >"$work/last.out" 2>"$work/last.err"; } 2>"$work/cpu"
   end=$(date +%s%N)
-  echo "$(( (end - start) / 1000 )) $(cat "$work/rss")"
+  s1=$(server_ns)
+  read -r user sys <"$work/cpu"
+  echo "$(( (end - start) / 1000 )) $(awk -v u="$user" -v s="$sys" -v w=$((s1 - s0)) 'BEGIN { printf "%.0f", (u + s) * 1e6 + w / 1e3 }') $(cat "$work/rss")"
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -110,11 +129,11 @@ side_programs() {
 
 header() {
   if [ ${#old[@]} -gt 0 ]; then
-    echo "| scenario | songs | before (s) | $vname (s) | $fname (s) | $vname / $fname | $vname peak RSS | $fname peak RSS |"
-    echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+    echo "| scenario | songs | before (s) | $vname (s) | $fname (s) | $vname / $fname | $vname CPU (s) | $fname CPU (s) | CPU ratio | $vname peak RSS | $fname peak RSS |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
   else
-    echo "| scenario | songs | $vname (s) | $fname (s) | $vname / $fname | $vname peak RSS | $fname peak RSS |"
-    echo "|---|---:|---:|---:|---:|---:|---:|"
+    echo "| scenario | songs | $vname (s) | $fname (s) | $vname / $fname | $vname CPU (s) | $fname CPU (s) | CPU ratio | $vname peak RSS | $fname peak RSS |"
+    echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|"
   fi
 }
 
@@ -126,24 +145,23 @@ row() {
   while [ "$1" != "--" ]; do vargs+=("$1"); shift; done
   shift
   fargs=("$@")
-  local vt=() vm=() ft=() fm=() bt=()
+  local vt=() vc=() vm=() ft=() fc=() fm=() bt=() t c m
   for _ in $(seq 1 "$runs"); do
-    read -r t m < <(timed "${vantor[@]}" "${vargs[@]}"); vt+=("$t"); vm+=("$m")
-    read -r t m < <(timed "${floor[@]}" "${fargs[@]}"); ft+=("$t"); fm+=("$m")
-    if [ ${#old[@]} -gt 0 ]; then read -r t m < <(timed "${old[@]}" "${vargs[@]}"); bt+=("$t"); fi
+    read -r t c m < <(timed "${vantor[@]}" "${vargs[@]}"); vt+=("$t"); vc+=("$c"); vm+=("$m")
+    read -r t c m < <(timed "${floor[@]}" "${fargs[@]}"); ft+=("$t"); fc+=("$c"); fm+=("$m")
+    if [ ${#old[@]} -gt 0 ]; then read -r t c m < <(timed "${old[@]}" "${vargs[@]}"); bt+=("$t"); fi
   done
-  local v f vr fr
+  local v f vcpu fcpu vr fr ratio cratio
   v=$(printf '%s\n' "${vt[@]}" | median); f=$(printf '%s\n' "${ft[@]}" | median)
+  vcpu=$(printf '%s\n' "${vc[@]}" | median); fcpu=$(printf '%s\n' "${fc[@]}" | median)
   vr=$(printf '%s\n' "${vm[@]}" | median); fr=$(printf '%s\n' "${fm[@]}" | median)
-  local ratio
   ratio=$(awk -v a="$v" -v b="$f" 'BEGIN { printf "%.2f", a / b }')
-  last_v="$v" last_f="$f" last_ratio="$ratio"
-  if [ ${#old[@]} -gt 0 ]; then
-    local b; b=$(printf '%s\n' "${bt[@]}" | median)
-    echo "| $name | $label | $(fmt_s "$b") | $(fmt_s "$v") | $(fmt_s "$f") | $ratio | $((vr / 1024)) MB | $((fr / 1024)) MB |"
-  else
-    echo "| $name | $label | $(fmt_s "$v") | $(fmt_s "$f") | $ratio | $((vr / 1024)) MB | $((fr / 1024)) MB |"
-  fi
+  cratio=$(awk -v a="$vcpu" -v b="$fcpu" 'BEGIN { printf "%.2f", a / b }')
+  last_v="$v" last_f="$f" last_ratio="$ratio" last_cratio="$cratio"
+  local line="| $name | $label |"
+  if [ ${#old[@]} -gt 0 ]; then line+=" $(fmt_s "$(printf '%s\n' "${bt[@]}" | median)") |"; fi
+  echo "$line $(fmt_s "$v") | $(fmt_s "$f") | $ratio | $(fmt_s "$vcpu") | $(fmt_s "$fcpu") | $cratio |" \
+    "$((vr / 1024)) MB | $((fr / 1024)) MB |"
 }
 
 # The condition vantor printed for these arguments (the floor runs the same).
@@ -186,7 +204,7 @@ table() {
       cond=$(condition_of "${args[@]}")
       row "$name" "$label" -- "${args[@]}" -- library "$db" "$columns" "$cond"
       per100k[$side,$name,$n]="$(per_100k "$last_v" "$n") ($(per_100k "$last_f" "$n"))"
-      ratios[$side,$name,$n]=$last_ratio
+      ratios[$side,$name,$n]="$last_ratio $last_cratio"
     done
 
     # S8: --show and --m3u for 5,000 songs drawn from the whole library. Its
@@ -196,7 +214,7 @@ table() {
     args=(--seed 1 --show --m3u "$work/s8.m3u8" "$db" "id>0" "" "1" 1 5000 0 "$work/result.txt" 0)
     cond=$(condition_of "${args[@]}")
     row "S8" "$label" -- "${args[@]}" -- playlist "$db" "$cond" "$work/result.txt" "$work/s8-floor.m3u8"
-    ratios[$side,S8,$n]=$last_ratio
+    ratios[$side,S8,$n]="$last_ratio $last_cratio"
     cmp -s "$work/s8.m3u8" "$work/s8-floor.m3u8" ||
       echo "bench/run.sh: S8's floor wrote another playlist than $vname (see $work)" >&2
   done
@@ -207,7 +225,7 @@ table() {
   row "S6" "1,000,000 IDs" -- "unused.db" "rotate($(seq -s, -f 'list%g' 1 10))" "" "1" 0 1000000 1 \
     "$work/result.txt" 50 -- rotation 1000000 "$work/floor-result.txt" "${lists[@]}"
   cd "$work"
-  ratios[$side,S6,ids]=$last_ratio
+  ratios[$side,S6,ids]="$last_ratio $last_cratio"
 
   # With several sizes, the same medians per 100,000 songs: a scenario whose
   # cost grows with the library alone keeps the same figure along its row.
@@ -235,16 +253,19 @@ if [ -n "$windows" ]; then
   echo
   table windows
   # The Windows build is on target when its ratio stays within 0.2 of the
-  # Linux one: what is left above that is the Windows build's own cost.
+  # Linux one: what is left above that is the Windows build's own cost. The
+  # CPU ratios hold still when the machine is busy; the wall ones do not.
   echo
-  echo "| scenario | songs | vantor / floor (Linux) | vantor.exe / floor.exe (Wine) | difference |"
-  echo "|---|---:|---:|---:|---:|"
+  echo "| scenario | songs | Linux | Wine | difference | Linux, CPU | Wine, CPU | difference, CPU |"
+  echo "|---|---:|---:|---:|---:|---:|---:|---:|"
+  ratio_gap() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%+.2f", a - b }'; }
   for n in $sizes ids; do
     for name in S1 S2 S3 S4 S5 S7 S8 S6; do
       [ -n "${ratios[linux,$name,$n]:-}" ] || continue
       label=$([ "$n" = ids ] && echo "1,000,000 IDs" || label_of "$n")
-      echo "| $name | $label | ${ratios[linux,$name,$n]} | ${ratios[windows,$name,$n]} |" \
-        "$(awk -v a="${ratios[windows,$name,$n]}" -v b="${ratios[linux,$name,$n]}" 'BEGIN { printf "%+.2f", a - b }') |"
+      read -r lw lc <<<"${ratios[linux,$name,$n]}"
+      read -r ww wc <<<"${ratios[windows,$name,$n]}"
+      echo "| $name | $label | $lw | $ww | $(ratio_gap "$ww" "$lw") | $lc | $wc | $(ratio_gap "$wc" "$lc") |"
     done
   done
 fi
