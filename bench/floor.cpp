@@ -22,7 +22,7 @@
 #include "db/connection.h"
 #include "db/statement.h"
 #include "filter/field_catalogue.h"
-#include "support/files.h"
+#include "support/read_file.h"
 #include "text/toolkit.h"
 
 namespace {

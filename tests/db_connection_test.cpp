@@ -10,7 +10,7 @@
 #include "db/library_file.h"
 #include "db/statement.h"
 #include "db_test_support.h"
-#include "support/files.h"
+#include "support/read_file.h"
 
 using namespace vantor;
 using vantor::testing::ScratchDir;

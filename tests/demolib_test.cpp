@@ -11,7 +11,7 @@
 #include "db_test_support.h"
 #include "demolib/demolib.h"
 #include "filter/field_catalogue.h"
-#include "support/files.h"
+#include "support/read_file.h"
 #include "text/toolkit.h"
 
 using namespace vantor;

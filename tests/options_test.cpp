@@ -63,6 +63,77 @@ TEST(Options, ReadOffTheFrontUpToTheFirstArgument) {
     EXPECT_EQ(dashes.firstPositional, 3u);
 }
 
+// Every option that shapes the list makes the run tell its seed, alone too;
+// --threads never does.
+TEST(Options, AnyCountsEveryOptionThatShapesTheList) {
+    const std::vector<std::string> shaping[] = {{"--seed", "1"}, {"--distinct"}, {"--minutes", "5"},
+                                                {"--max-per-artist", "1"}, {"--artist-gap", "0"},
+                                                {"--m3u", "list.m3u"}, {"--show"}};
+    for (const std::vector<std::string>& option : shaping) {
+        SCOPED_TRACE(option.front());
+        const ParsedOptions parsed = parseOptions(withProgram(then(option)));
+        ASSERT_EQ(parsed.error, "");
+        EXPECT_TRUE(parsed.options.any());
+    }
+    EXPECT_FALSE(parseOptions(withProgram(then({"--threads", "64"}))).options.any());
+}
+
+// A command is one only with as many arguments as it takes; otherwise the
+// options' reading says what is wrong.
+TEST(Options, CommandsComeWithTheirNumberOfArguments) {
+    struct Case {
+        std::vector<std::string> args;
+        Command command;
+    };
+    const Case cases[] = {
+        {{"--help"}, Command::help},
+        {{"--version"}, Command::version},
+        {{"--explain", "rock"}, Command::explain},
+        {{"--explain", "rock", "rating"}, Command::explain},
+        {{"--help", "x"}, Command::none},
+        {{"--version", "--seed", "1"}, Command::none},
+        {{"--explain"}, Command::none},
+        {{"--explain", "a", "b", "c"}, Command::none},
+        {{"--seed", "1", "--help"}, Command::none},
+        {{}, Command::none},
+        {kEight, Command::none},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        EXPECT_EQ(commandOf(withProgram(c.args)), c.command);
+    }
+}
+
+// The usage is made from the options' table: every line, column and range
+// as people have read it.
+TEST(Options, HelpTextByteForByte) {
+    TempDir dir;
+    const ProcessResult help = runBinary({"--help"}, dir.path());
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.err, "");
+    EXPECT_EQ(help.out,
+              "usage: vantor [OPTIONS] DATABASE QUERY SORT MATH MODE COUNT NOREPEAT RESULT [WINDOW]\n"
+              "       vantor --explain QUERY [MATH]   how the filters are read (opens no database)\n"
+              "  DATABASE  MediaMonkey library file (opened read-only)\n"
+              "  QUERY     query filter, e.g. \"genre=rock rating>3\" or \"rotate(Rock,Pop)\"\n"
+              "  SORT      SQL ordering clause, e.g. \"ORDER BY Year\", or \"\"\n"
+              "  MATH      math filter giving each song a score, \"1\" for none\n"
+              "  MODE      0 keep with probability = score, 1 weighted draws, 2 top list\n"
+              "  COUNT     how many songs modes 1 and 2 (and rotation) produce\n"
+              "  NOREPEAT  1 removes repeats\n"
+              "  RESULT    file that receives the IDs or one error message\n"
+              "  WINDOW    repeats allowed after this many other songs (default 0)\n"
+              "options, before the arguments (a lone -- ends them):\n"
+              "  --seed N            the same library, arguments and N give the same list (N: 0 to 4294967295)\n"
+              "  --distinct          modes 1 and 2 and rotation fill COUNT with different songs\n"
+              "  --minutes M         the list lasts at most M minutes (1 to 1000000); COUNT 0: no count limit\n"
+              "  --max-per-artist N  at most N songs by one artist\n"
+              "  --artist-gap N      at least N other songs between two songs by one artist\n"
+              "  --m3u FILE          also write the list as an M3U playlist\n"
+              "  --show              list the chosen songs on standard output\n"
+              "  --threads N         read the library in N parts at once (1 to 64; 1: in one); the list is the same\n");
+}
+
 TEST(Options, BadOnesSayWhatIsWrong) {
     struct Case {
         std::vector<std::string> args;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "support/files.h"
 #include "support/random_source.h"
+#include "support/read_file.h"
 #include "harness.h"
 
 using namespace vantor;

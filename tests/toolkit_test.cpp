@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 
+#include "text/ascii.h"
 #include "text/toolkit.h"
 
 using namespace vantor;
@@ -85,4 +87,28 @@ TEST(Toolkit, NsplitConvertsFieldsLikeAtoi) {
 TEST(Toolkit, MatchinStopsAtTheEnd) {
     EXPECT_TRUE(matchin("", "abc", 3));
     EXPECT_FALSE(matchin("cd", "abc", 2));
+}
+
+// The classes stand in for <cctype> in the "C" locale, which vantor never
+// leaves: every byte, signed char or not, gets the same answer, and UTF-16
+// units beyond ASCII are in no class and keep their case.
+TEST(AsciiClasses, AnswerAsTheCLocaleDoesForEveryByte) {
+    for (int v = 0; v < 256; ++v) {
+        SCOPED_TRACE(v);
+        const char c = static_cast<char>(v);
+        EXPECT_EQ(isAsciiAlpha(c), std::isalpha(v) != 0);
+        EXPECT_EQ(isAsciiDigit(c), std::isdigit(v) != 0);
+        EXPECT_EQ(isAsciiAlnum(c), std::isalnum(v) != 0);
+        EXPECT_EQ(isAsciiSpace(c), std::isspace(v) != 0);
+        EXPECT_EQ(isAsciiControl(c), std::iscntrl(v) != 0);
+        EXPECT_EQ(isAsciiPunct(c), std::ispunct(v) != 0);
+        EXPECT_EQ(asciiLower(c), static_cast<char>(std::tolower(v)));
+        EXPECT_EQ(asciiUpper(c), static_cast<char>(std::toupper(v)));
+        EXPECT_EQ(isAsciiUpper(static_cast<unsigned char>(v)), std::isupper(v) != 0);
+    }
+    for (const char16_t u : {char16_t{0xC0}, char16_t{0x130}, char16_t{0xFF21}, char16_t{0xD800}}) {
+        EXPECT_FALSE(isAsciiAlnum(u) || isAsciiSpace(u) || isAsciiControl(u) || isAsciiPunct(u));
+        EXPECT_EQ(asciiLower(u), u);
+    }
+    EXPECT_EQ(asciiLower(u'Q'), u'q');
 }

@@ -15,7 +15,7 @@ TEST(WindowsReadme, NamesEveryOptionAndStaysShort) {
     if (kOnWindows) GTEST_SKIP() << "Windows under Wine: the Linux path of the source tree names nothing there";
     const std::string readme = slurp(fs::path(VANTOR_SOURCE_DIR) / "docs" / "README-Windows.txt");
     ASSERT_FALSE(readme.empty());
-    std::istringstream usage(vantor::kOptionsUsage);
+    std::istringstream usage(vantor::optionsUsage());
     for (std::string word; usage >> word;) {
         if (word.starts_with("--") && word.size() > 2) {
             EXPECT_NE(readme.find(word + " "), std::string::npos) << word;

@@ -58,6 +58,8 @@ std::string reasonNotRecognized(const std::vector<ClassifiedToken>& tokens, std:
            "playcounter); text to compare belongs in quotes after a text field, e.g. artist='abba'";
 }
 
+// What the scorer makes of the token at `at`, in the terms of the filter
+// language; an unknown name also gets the likeliest reason.
 std::string describe(const std::vector<ClassifiedToken>& tokens, std::size_t at) {
     const ClassifiedToken& t = tokens[at];
     switch (t.operandType) {
@@ -91,6 +93,10 @@ bool blankEndedAValue(const std::string& expanded) {
     return false;
 }
 
+// The query filter's stages as a run meets them: the rewrites, then either
+// the rotation's playlists or the expansion and the SQL condition. Notes say
+// where a run's SQL may differ (the library's columns, today's date, years
+// stored as dates) and where a blank ended a value.
 void explainQuery(const std::string& typed, const FilterStages& s, std::ostream& out) {
     out << "query filter: " << typed << "\n";
     out << "  after the rewrites:  " << (s.rotation ? s.query : s.initialQuery) << "\n";
@@ -128,6 +134,9 @@ void explainQuery(const std::string& typed, const FilterStages& s, std::ostream&
     }
 }
 
+// The math filter's stages, each token with what the scorer makes of it, and
+// the formula and score of a song whose every field is empty, or why a run
+// would stop.
 void explainMath(const FilterStages& s, std::ostream& out) {
     out << "  after the rewrites:  " << s.typedMath << "\n";
     out << "  after the expansion: " << s.math << "\n";

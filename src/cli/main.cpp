@@ -1,5 +1,4 @@
 // Entry point: the usage text for people, then the run driver.
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -33,34 +32,35 @@ constexpr const char* kUsage =
 // A command line that cannot run: what is wrong, then how it should read.
 int refuse(const std::string& why) {
     if (!why.empty()) std::cerr << "vantor: " << why << "\n";
-    std::cerr << kUsage << vantor::kOptionsUsage;
+    std::cerr << kUsage << vantor::optionsUsage();
     return 2;
 }
 
 }  // namespace
 
+// Arguments become UTF-8 first. A command, or a command line that cannot
+// run, is answered here with status 0 or 2; anything else is a run, which
+// the driver ends with status 0 whatever befalls it.
 int main(int nativeArgc, char** nativeArgv) {
     std::ios::sync_with_stdio(true);
     vantor::platform::binaryStandardStreams();
     // From here on every argument is UTF-8, on every system.
     const std::vector<std::string> arguments = vantor::platform::utf8Arguments(nativeArgc, nativeArgv);
-    std::vector<const char*> argvUtf8;
-    for (const std::string& a : arguments) argvUtf8.push_back(a.c_str());
-    argvUtf8.push_back(nullptr);
-    const int argc = static_cast<int>(arguments.size());
-    const char* const* argv = argvUtf8.data();
 
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::cout << kUsage << vantor::kOptionsUsage;
+    switch (vantor::commandOf(arguments)) {
+    case vantor::Command::help:
+        std::cout << kUsage << vantor::optionsUsage();
         return 0;
-    }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    case vantor::Command::version:
         std::cout << "vantor " << VANTOR_VERSION << "\n";
         return 0;
-    }
-    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--explain") == 0) {
-        vantor::explainFilters(argv[2], argc == 4 ? std::optional<std::string>(argv[3]) : std::nullopt, std::cout);
+    case vantor::Command::explain:
+        vantor::explainFilters(arguments[2],
+                               arguments.size() == 4 ? std::optional<std::string>(arguments[3]) : std::nullopt,
+                               std::cout);
         return 0;
+    case vantor::Command::none:
+        break;
     }
     const vantor::ParsedOptions parsed = vantor::parseOptions(arguments);
     if (!parsed.error.empty()) return refuse(parsed.error);
@@ -73,7 +73,7 @@ int main(int nativeArgc, char** nativeArgv) {
     if (const std::string conflict = vantor::conflictWithArguments(parsed.options, positional); !conflict.empty()) {
         return refuse(conflict);
     }
-    std::vector<const char*> runArgv{argv[0]};
+    std::vector<const char*> runArgv{arguments[0].c_str()};
     for (const std::string& a : positional) runArgv.push_back(a.c_str());
     runArgv.push_back(nullptr);
 

@@ -52,7 +52,14 @@ std::optional<std::string> argumentCountError(const std::vector<std::string>& ar
 // arguments (argv[firstPositional..]); empty when nothing is.
 std::string conflictWithArguments(const Options& options, const std::vector<std::string>& positional);
 
-// The options' lines of the usage text.
-extern const char* const kOptionsUsage;
+// The options' lines of the usage text, one an option.
+std::string optionsUsage();
+
+// The commands that stand alone in place of a run.
+enum class Command { none, help, version, explain };
+
+// The command args[1] names when it comes with as many arguments as it takes
+// (args[0] the program); none otherwise, and parseOptions says what is wrong.
+Command commandOf(const std::vector<std::string>& args);
 
 }  // namespace vantor

@@ -62,6 +62,8 @@ SelectionRules rulesOf(const Options& options) {
     return rules;
 }
 
+// The rotation branch: the playlists named in the query filter dealt in
+// turn. The library is opened only for what the options read of its songs.
 Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& env, const Options& options) {
     RotationRequest request;
     request.queryFilter = query;
@@ -80,6 +82,9 @@ Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& e
     return chosen;
 }
 
+// The library branch: the front end's stdout lines, the count and date
+// sessions, the SQL condition and the scorer, then the selection over the
+// library. Every connection finds the library through one LibraryFile.
 Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, RunEnvironment& env,
                          const Options& options) {
     env.out << line::initialQuery << filters.initialQuery << "\n";

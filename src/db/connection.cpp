@@ -11,7 +11,7 @@
 #include "db/hot_journal.h"
 #include "db/library_file.h"
 #include "platform/files.h"
-#include "support/files.h"
+#include "support/read_file.h"
 #include "support/stop_cleanup.h"
 
 namespace vantor::db {
@@ -116,6 +116,8 @@ int Connection::openRecoveryCopy(const std::string& copy, const char* vfs) {
     return openWith(copy, SQLITE_OPEN_READWRITE, vfs);
 }
 
+// The one open under every other: refuses what is no library file before
+// SQLite can block on it, and sets up collations and the time limit.
 int Connection::openWith(const std::string& name, int flags, const char* vfs) {
     close();
     // SQLite opens the file itself, blocking on a FIFO and past the time

@@ -25,6 +25,7 @@ struct Stamp {
     bool operator==(const Stamp&) const = default;
 };
 
+// The file's stamp now; one that is not present when the file cannot be looked at.
 Stamp stampOf(const std::string& file) {
     std::error_code ec;
     Stamp stamp;

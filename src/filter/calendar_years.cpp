@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "filter/field_catalogue.h"
+#include "text/ascii.h"
 #include "text/quoted_text.h"
 #include "text/toolkit.h"
 
@@ -50,9 +51,7 @@ const OperatorWord* operatorAt(std::string_view text, std::size_t at) {
     return nullptr;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool isWordByte(char c) { return isLetterByte(static_cast<unsigned char>(c)) || isDigit(c) || c == '_'; }
+bool isWordByte(char c) { return isLetterByte(static_cast<unsigned char>(c)) || isAsciiDigit(c) || c == '_'; }
 
 // What may stand before and after a comparison that is a condition of its
 // own: inside arithmetic (2*year>3990, year>1990+5) it is no such thing.
@@ -75,7 +74,7 @@ bool insideAfterApostropheAt(std::string_view text, std::size_t at, bool inside)
 std::optional<std::pair<int, std::size_t>> calendarNumberAt(std::string_view text, std::size_t at) {
     std::size_t end = at;
     long long value = 0;
-    while (end < text.size() && isDigit(text[end])) {
+    while (end < text.size() && isAsciiDigit(text[end])) {
         value = std::min<long long>(value * 10 + (text[end] - '0'), kFirstStoredDate);
         ++end;
     }
@@ -213,7 +212,8 @@ bool writtenForStoredDates(std::string_view math) {
         if (c == '\'') {
             inside = insideAfterApostropheAt(math, i, inside);
             ++i;
-        } else if (!inside && (isDigit(c) || c == '.') && (i == 0 || (!isWordByte(math[i - 1]) && math[i - 1] != '.'))) {
+        } else if (!inside && (isAsciiDigit(c) || c == '.') &&
+                   (i == 0 || (!isWordByte(math[i - 1]) && math[i - 1] != '.'))) {
             // The digits of a name (custom1) belong to the name.
             const auto [value, end] = numberAt(math, i);
             if (value >= static_cast<double>(kFirstStoredDate)) return true;
@@ -229,7 +229,7 @@ std::optional<std::string_view> calendarYearOf(std::string_view storedNumber, st
     // SQLite writes an integer as its digits: a date's year is all of them
     // but the last four, read off without arithmetic or a copy on every row.
     if (!storedNumber.empty() && storedNumber.front() != '0' &&
-        std::all_of(storedNumber.begin(), storedNumber.end(), isDigit)) {
+        std::all_of(storedNumber.begin(), storedNumber.end(), isAsciiDigit<char>)) {
         if (storedNumber.size() <= 4) return std::nullopt;
         return storedNumber.substr(0, storedNumber.size() - 4);
     }

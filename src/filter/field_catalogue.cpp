@@ -98,6 +98,7 @@ constexpr auto kUnitFields = [] {
     return units;
 }();
 
+// The columns of the math filter's anyfield, in column order, as BuildAllFields joins them.
 std::vector<int> buildAllTextFieldCodes() {
     // Deliberate: the text fields plus two numbers, IDMedia and DateAdded.
     // The math filter's anyfield has always held them (anyfield contains 44

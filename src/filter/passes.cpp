@@ -3,22 +3,19 @@
 // tracked only as far as each pass needs it.
 #include "filter/passes.h"
 
+#include "text/ascii.h"
 #include "text/quoted_text.h"
 #include "text/toolkit.h"
 
 namespace vantor {
 namespace {
 
-bool isAsciiAlnum(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
 // Operator characters lose the spaces next to them. "!" followed by "=" or
 // "~" (or ending the text) is half of an operator; elsewhere it is a
 // negation that may stand apart, so its spaces are kept.
 bool isOperatorChar(std::string_view text, std::size_t i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c <= ' ' || c >= 0x7F || isAsciiAlnum(c)) return false;  // controls and UTF-8 bytes are plain
+    if (!isAsciiPunct(c)) return false;  // blanks, controls, letters, digits and UTF-8 bytes are plain
     switch (c) {
         case '\'': case '"': case '(': case ')':
             return false;

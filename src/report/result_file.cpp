@@ -2,26 +2,40 @@
 #include "report/result_file.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "report/run_error.h"
 #include "support/whole_file.h"
 #include "text/id_list.h"
 
 namespace vantor {
 namespace {
 
-constexpr const char* kDatabaseMessage =
+// The plain codes' messages, printed and written exactly so; the front end's
+// users know them word for word.
+struct Message {
+    int code;
+    std::string_view text;
+};
+
+constexpr Message kMessages[] = {
+    {code::mathFieldUnknown, "ERROR: Field in Math Filter not recognized"},
+    {code::queryFilter, "ERROR: Please edit Query Filter"},
+    {code::mathFilter, "ERROR: Please edit Math Filter"},
+    {code::sortFilter, "ERROR: Please edit Sort Field Filter."},
+    {code::playlistName, "ERROR: A VNT playlist name you entered doesn't exist."},
+};
+
+// Every other code's message; the file has the code's number right after it.
+constexpr std::string_view kDatabaseMessage =
     "DATABASE OPENING ERROR: Please press F4 to retry a few times (especially when MediaMonkey "
     "has finished accessing the DB). If this error persists, please contact me with bug report ";
 
-const char* ownMessage(int code) {
-    switch (code) {
-        case -1: return "ERROR: Field in Math Filter not recognized";
-        case 2: return "ERROR: Please edit Query Filter";
-        case 3: return "ERROR: Please edit Math Filter";
-        case 5: return "ERROR: Please edit Sort Field Filter.";
-        case 6: return "ERROR: A VNT playlist name you entered doesn't exist.";
-        default: return nullptr;
+std::optional<std::string_view> ownMessage(int code) {
+    for (const Message& m : kMessages) {
+        if (m.code == code) return m.text;
     }
+    return std::nullopt;
 }
 
 std::string gWriteFailure;
@@ -37,16 +51,13 @@ bool writeResult(const std::string& path, const ContentPieces& content, std::ost
 }
 
 // What standard output shows for the code (the database message without the number).
-std::string errorStdoutText(int code) {
-    const char* own = ownMessage(code);
-    return own != nullptr ? own : kDatabaseMessage;
-}
+std::string_view errorStdoutText(int code) { return ownMessage(code).value_or(kDatabaseMessage); }
 
 }  // namespace
 
 std::string errorFileText(int code) {
-    const char* own = ownMessage(code);
-    return own != nullptr ? std::string(own) : kDatabaseMessage + std::to_string(code);
+    if (const auto own = ownMessage(code)) return std::string(*own);
+    return std::string(kDatabaseMessage) + std::to_string(code);
 }
 
 const std::string& resultWriteFailure() { return gWriteFailure; }

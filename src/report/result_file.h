@@ -17,8 +17,9 @@ namespace vantor {
 // cannot be written (or must not be: see the run driver).
 inline constexpr std::string_view unwritableNotice = "Can't write file";
 
-// The text written for an error code: a message of its own for -1, 2, 3, 5
-// and 6; for every other code the database message followed by the code.
+// The text written for an error code: the plain codes' own messages
+// (code::queryFilter and the others that have one), and for every other code
+// the database message followed by the code.
 std::string errorFileText(int code);
 
 // Why the last write of the result file failed, for people (as errno is for a call).

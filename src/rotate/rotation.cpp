@@ -11,7 +11,7 @@
 #include "db/library_file.h"
 #include "platform/paths.h"
 #include "report/run_error.h"
-#include "support/files.h"
+#include "support/read_file.h"
 #include "select/repeats.h"
 #include "select/rules.h"
 #include "select/song_data.h"

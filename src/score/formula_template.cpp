@@ -7,6 +7,8 @@
 #include <array>
 #include <charconv>
 
+#include "text/ascii.h"
+
 namespace vantor {
 namespace {
 
@@ -14,13 +16,9 @@ namespace {
 // reads them however the parser reads them.
 constexpr std::size_t kMaxPlainLength = 24;
 
-bool isWordChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
-}
+bool isWordChar(char c) { return isAsciiAlnum(c) || c == '_' || c == '.'; }
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isLetter(char c) { return isAsciiAlpha(c) || c == '_'; }
 
 // Operations whose run-time result equals what the parser computes when it
 // folds the same operation on literal numbers. Division counts among them
@@ -30,13 +28,15 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 constexpr std::array<std::string_view, 4> kSafeFunctions = {"if", "min", "max", "abs"};
 constexpr std::string_view kSafeOperatorChars = "+-*/<>=!&|(), ";
 
+// Whether the formula holds only numbers, the safe operators and the safe
+// functions above, so that a template computes what its literal text would.
 bool onlySafeOperations(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const char c = text[i];
         if (isLetter(c)) {
             // A name glued to a number (1e5, 0x1f) reads differently as a literal.
-            if (i > 0 && (isDigit(text[i - 1]) || text[i - 1] == '.')) return false;
+            if (i > 0 && (isAsciiDigit(text[i - 1]) || text[i - 1] == '.')) return false;
             std::size_t end = i;
             while (end < text.size() && isWordChar(text[end]) && text[end] != '.') ++end;
             const std::string_view name = text.substr(i, end - i);
@@ -44,7 +44,7 @@ bool onlySafeOperations(std::string_view text) {
             for (const auto safe : kSafeFunctions) known = known || name == safe;
             if (!known) return false;
             i = end;
-        } else if (isDigit(c) || c == '.' || kSafeOperatorChars.find(c) != std::string_view::npos) {
+        } else if (isAsciiDigit(c) || c == '.' || kSafeOperatorChars.find(c) != std::string_view::npos) {
             ++i;
         } else {
             return false;
@@ -153,12 +153,12 @@ FormulaTemplate::FormulaTemplate(const FormulaShape& shape) {
         const std::string& piece = shape.texts[k];
         std::size_t i = 0;
         while (i < piece.size()) {
-            if (!isDigit(piece[i]) && piece[i] != '.') {
+            if (!isAsciiDigit(piece[i]) && piece[i] != '.') {
                 text += piece[i++];
                 continue;
             }
             std::size_t end = i;
-            while (end < piece.size() && (isDigit(piece[end]) || piece[end] == '.')) ++end;
+            while (end < piece.size() && (isAsciiDigit(piece[end]) || piece[end] == '.')) ++end;
             double value = 0.0;
             // A number the parser might read otherwise (3., .5, 1.2.3) keeps the literal way.
             if (!readPlainDecimal(std::string_view(piece).substr(i, end - i), value)) return;
@@ -198,7 +198,8 @@ bool readPlainDecimal(std::string_view text, double& value) {
 bool readPlainNumber(std::string_view text, double& value, bool signAllowed) {
     std::string_view digits = text;
     if (signAllowed && !digits.empty() && digits.front() == '-') digits.remove_prefix(1);
-    if (digits.empty() || text.size() > kMaxPlainLength || !isDigit(digits.front()) || !isDigit(digits.back())) {
+    if (digits.empty() || text.size() > kMaxPlainLength || !isAsciiDigit(digits.front()) ||
+        !isAsciiDigit(digits.back())) {
         return false;
     }
     bool point = false;
@@ -206,7 +207,7 @@ bool readPlainNumber(std::string_view text, double& value, bool signAllowed) {
         if (c == '.') {
             if (point) return false;
             point = true;
-        } else if (!isDigit(c)) {
+        } else if (!isAsciiDigit(c)) {
             return false;
         }
     }

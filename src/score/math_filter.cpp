@@ -221,6 +221,8 @@ std::optional<std::string_view> MathFilter::numberText(const Piece& piece, const
     return text;
 }
 
+// A text comparison's outcome for the row: the left field lower-cased,
+// the right side as it stands.
 bool MathFilter::decide(const Piece& piece, const SongRow& row) const {
     const std::string_view left = fieldText(row, piece.code, piece.leftAll, left_);
     if (left.data() != left_.data()) left_.assign(left);
@@ -342,6 +344,8 @@ void MathFilter::appendFormula(const SongRow& row, std::string& out, const std::
     }
 }
 
+// The literal way: the row's formula text parsed and evaluated anew. A text
+// the parser refuses, or one nested past what it can take, ends the run.
 double MathFilter::parseAndEval(const std::string& formula) {
     if (!withinNestingLimits(formula)) {
         throw RunError(code::mathFilter, "math filter: '" + formula + "' is nested too deeply to parse");

@@ -6,6 +6,7 @@
 
 #include "filter/field_catalogue.h"
 #include "filter/passes.h"
+#include "text/ascii.h"
 #include "text/quoted_text.h"
 #include "text/toolkit.h"
 
@@ -24,8 +25,8 @@ int classAt(std::string_view text, std::size_t i) {
     // The digit of custom1..custom5 belongs to the word, not to a number.
     const bool afterCustom = i >= 6 && text.substr(i - 6, 6) == "custom";
     if (isLetterByte(c) || c == '\'' || c == '"' || c == '#' || afterCustom) return kWord;
-    if ((c >= '0' && c <= '9') || c == '.') return kNumber;
-    if (c > ' ' && c < 0x7F) return kOperator;
+    if (isAsciiDigit(c) || c == '.') return kNumber;
+    if (isAsciiPunct(c)) return kOperator;
     return kNoClass;
 }
 

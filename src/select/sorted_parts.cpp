@@ -1,7 +1,7 @@
 // Reading simple sort filters, and merging sorted parts by their key runs.
 #include "select/sorted_parts.h"
 
-#include <cctype>
+#include "text/ascii.h"
 
 namespace vantor {
 namespace {
@@ -22,7 +22,7 @@ public:
         const std::size_t end = at_ + word.size();
         if (end > text_.size()) return false;
         for (std::size_t i = 0; i < word.size(); ++i) {
-            if (std::toupper(static_cast<unsigned char>(text_[at_ + i])) != word[i]) return false;
+            if (asciiUpper(text_[at_ + i]) != word[i]) return false;
         }
         if (end < text_.size() && isNameChar(text_[end])) return false;
         at_ = end;
@@ -57,16 +57,16 @@ public:
             return std::nullopt;
         }
         const char first = text_[at_];
-        if (!(std::isalpha(static_cast<unsigned char>(first)) || first == '_')) return std::nullopt;
+        if (!(isAsciiAlpha(first) || first == '_')) return std::nullopt;
         const std::size_t start = at_;
         while (at_ < text_.size() && isNameChar(text_[at_])) ++at_;
         return std::string(text_.substr(start, at_ - start));
     }
 
 private:
-    static bool isNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+    static bool isNameChar(char c) { return isAsciiAlnum(c) || c == '_'; }
     void skipBlanks() {
-        while (at_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[at_]))) ++at_;
+        while (at_ < text_.size() && isAsciiSpace(text_[at_])) ++at_;
     }
 
     std::string_view text_;
@@ -79,7 +79,7 @@ bool isKeyword(const std::string& name) {
         if (name.size() != word.size()) continue;
         bool same = true;
         for (std::size_t i = 0; i < word.size(); ++i) {
-            same = same && std::toupper(static_cast<unsigned char>(name[i])) == word[i];
+            same = same && asciiUpper(name[i]) == word[i];
         }
         if (same) return true;
     }

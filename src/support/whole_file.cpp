@@ -9,7 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/paths.h"
-#include "support/files.h"
+#include "support/read_file.h"
 #include "support/stop_cleanup.h"
 
 namespace vantor {

@@ -40,6 +40,7 @@ std::size_t decode(std::string_view s, std::int32_t& c) {
     return n;
 }
 
+// Appends the code point as UTF-8; decode() has let only valid ones through.
 void encode(std::int32_t c, std::string& out) {
     if (c < 0x80) {
         out += static_cast<char>(c);

@@ -2,6 +2,8 @@
 // controls are C2 80 to C2 9F, and the two separators E2 80 A8 and E2 80 A9.
 #include "text/one_line.h"
 
+#include "text/ascii.h"
+
 namespace vantor {
 
 std::string oneLine(std::string_view text) {
@@ -10,7 +12,7 @@ std::string oneLine(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = [&](std::size_t at) { return at < text.size() ? static_cast<unsigned char>(text[at]) : 0; };
         const unsigned char c = byte(i);
-        if (c < 0x20 || c == 0x7F) {
+        if (isAsciiControl(c)) {
             line += ' ';
         } else if (c == 0xC2 && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F) {
             line += ' ';

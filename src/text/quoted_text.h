@@ -4,12 +4,14 @@
 // word class read them from here; nothing here walks a text.
 #pragma once
 
+#include "text/ascii.h"
+
 namespace vantor {
 
 // A letter to the filters: A-Z, a-z, and every byte from 0x80 up, so that a
 // UTF-8 word in another script stays one word and inside its quotes.
 constexpr bool isLetterByte(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
+    return isAsciiAlpha(c) || c >= 0x80;
 }
 
 // The quote state after an apostrophe: outside, it opens a value; inside, it

@@ -8,13 +8,9 @@
 #include <climits>
 #include <cstdint>
 
+#include "text/ascii.h"
+
 namespace vantor {
-namespace {
-
-// The one case rule of the toolkit: A-Z fold to a-z, every other byte stays.
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
 
 std::string join(std::string_view first, std::string_view second, std::string_view third) {
     std::string out;
@@ -46,7 +42,7 @@ std::string chopRightOf(std::string_view text, std::string_view needle) {
 
 bool isnumeric(std::string_view text) {
     for (const char c : text) {
-        if (!((c >= '0' && c <= '9') || c == '.')) return false;
+        if (!(isAsciiDigit(c) || c == '.')) return false;
     }
     return true;
 }
@@ -65,7 +61,7 @@ void replace(std::string& text, std::string_view needle, std::string_view replac
 }
 
 void lowercase(std::string& text) {
-    for (char& c : text) c = lowerAscii(c);
+    for (char& c : text) c = asciiLower(c);
 }
 
 std::string lowercased(std::string_view text) {
@@ -103,7 +99,7 @@ std::vector<std::string> isplit(std::string_view text, const std::vector<std::st
 
 std::int64_t atoi64Field(std::string_view field) {
     std::size_t i = 0;
-    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) ++i;
+    while (i < field.size() && isAsciiSpace(field[i])) ++i;
     bool negative = false;
     if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
         negative = field[i] == '-';
@@ -113,7 +109,7 @@ std::int64_t atoi64Field(std::string_view field) {
     // that INT64_MIN needs; anything longer stops there.
     constexpr std::uint64_t limit = static_cast<std::uint64_t>(INT64_MAX) + 1;
     std::uint64_t magnitude = 0;
-    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+    for (; i < field.size() && isAsciiDigit(field[i]); ++i) {
         const auto digit = static_cast<std::uint64_t>(field[i] - '0');
         magnitude = magnitude > (limit - digit) / 10 ? limit : magnitude * 10 + digit;
     }
@@ -136,8 +132,7 @@ std::vector<std::int64_t> nsplit(std::string_view text, char separator) {
         // atoi64Field.
         std::int64_t value = 0;
         std::size_t end = i;
-        while (end < text.size() && end - i < 18 && text[end] >= '0' && text[end] <= '9' &&
-               text[end] != separator) {
+        while (end < text.size() && end - i < 18 && isAsciiDigit(text[end]) && text[end] != separator) {
             value = value * 10 + (text[end] - '0');
             ++end;
         }
@@ -156,7 +151,7 @@ std::vector<std::int64_t> nsplit(std::string_view text, char separator) {
 bool equalsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
     }
     return true;
 }

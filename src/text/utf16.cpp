@@ -2,23 +2,23 @@
 // the byte functions of the toolkit on well-formed text.
 #include "text/utf16.h"
 
+#include "text/ascii.h"
+
 namespace vantor {
 namespace {
 
 constexpr bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
 constexpr bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
 
-constexpr char16_t lowerAscii(char16_t u) { return u >= u'A' && u <= u'Z' ? static_cast<char16_t>(u + 32) : u; }
-
 // Copies n units, lower-casing ASCII when `lower`; returns whether any
 // surrogate came by. No branch depends on a unit, so the loop vectorises.
 char16_t copyLoop(const char16_t* __restrict from, char16_t* __restrict to, std::size_t n, bool lower) {
     char16_t surrogates = 0;
-    const char16_t shift = lower ? 32 : 0;
+    const char16_t shift = lower ? u'a' - u'A' : 0;
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t u = from[i];
         surrogates |= static_cast<char16_t>((u & 0xF800) == 0xD800);
-        to[i] = static_cast<char16_t>(u + ((u >= u'A' && u <= u'Z') ? shift : 0));
+        to[i] = static_cast<char16_t>(u + (isAsciiUpper(u) ? shift : 0));
     }
     return surrogates;
 }
@@ -36,7 +36,7 @@ bool wellFormedUtf16(std::u16string_view units) {
 }
 
 void lowercase(std::u16string& units) {
-    for (char16_t& u : units) u = lowerAscii(u);
+    for (char16_t& u : units) u = asciiLower(u);
 }
 
 bool copyUnits(std::u16string_view units, char16_t* to, bool lower) {
@@ -62,7 +62,7 @@ Search findInLowercased(std::u16string_view text, std::u16string_view needle) {
     const char16_t first = fits ? needle.front() : 0, last = fits ? needle.back() : 0;
     const auto matchesAt = [&](std::size_t at) {
         std::size_t k = 0;
-        while (k < needle.size() && lowerAscii(text[at + k]) == needle[k]) ++k;
+        while (k < needle.size() && asciiLower(text[at + k]) == needle[k]) ++k;
         return k == needle.size();
     };
     // Eight starts a turn, without a branch on any unit (so the compiler
@@ -77,7 +77,7 @@ Search findInLowercased(std::u16string_view text, std::u16string_view needle) {
         for (std::size_t j = 0; j < 8; ++j) {
             const char16_t u = text[i + j];
             surrogates |= static_cast<char16_t>((u & 0xF800) == 0xD800);
-            candidates |= static_cast<char16_t>((lowerAscii(u) == first) & (lowerAscii(text[i + j + tail]) == last));
+            candidates |= static_cast<char16_t>((asciiLower(u) == first) & (asciiLower(text[i + j + tail]) == last));
         }
         if (candidates != 0 && !found) {
             for (std::size_t j = i; j < i + 8; ++j) found = found || matchesAt(j);
@@ -86,7 +86,7 @@ Search findInLowercased(std::u16string_view text, std::u16string_view needle) {
     for (; i < n; ++i) {
         const char16_t u = text[i];
         surrogates |= static_cast<char16_t>((u & 0xF800) == 0xD800);
-        if (!found && i < starts && lowerAscii(u) == first && matchesAt(i)) found = true;
+        if (!found && i < starts && asciiLower(u) == first && matchesAt(i)) found = true;
     }
     if (surrogates != 0 && !wellFormedUtf16(text)) return Search::IllFormed;
     return found || needle.empty() ? Search::Found : Search::Absent;
@@ -95,7 +95,7 @@ Search findInLowercased(std::u16string_view text, std::u16string_view needle) {
 bool equalsIgnoreAsciiCase(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
     }
     return true;
 }

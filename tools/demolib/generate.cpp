@@ -14,6 +14,7 @@
 #include "demolib/demolib.h"
 #include "demolib/layouts.h"
 #include "demolib/library_writer.h"
+#include "text/ascii.h"
 #include "text/toolkit.h"
 
 namespace vantor::demo {
@@ -455,9 +456,7 @@ private:
     }
 
     static std::string uppercasedAscii(std::string text) {
-        for (char& c : text) {
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
+        for (char& c : text) c = asciiUpper(c);
         return text;
     }
 

@@ -7,7 +7,8 @@
 #include "demolib/demolib.h"
 #include "output/listing.h"
 #include "output/song_lookup.h"
-#include "support/files.h"
+#include "support/read_file.h"
+#include "text/ascii.h"
 #include "text/toolkit.h"
 
 namespace vantor::demo {
@@ -16,7 +17,7 @@ namespace {
 bool isIdList(std::string_view text) {
     if (text.empty()) return false;
     for (const char c : text) {
-        if (!(c == ',' || c == '-' || (c >= '0' && c <= '9'))) return false;
+        if (!(c == ',' || c == '-' || isAsciiDigit(c))) return false;
     }
     return true;
 }

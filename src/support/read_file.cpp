@@ -1,6 +1,6 @@
 // Reading small regular files whole, with a reason for every refusal, and
 // the rotation's reader that prints its notice.
-#include "support/files.h"
+#include "support/read_file.h"
 
 #include <limits>
 
