@@ -54,6 +54,7 @@ bash scripts/setup.sh
 cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_BENCH=ON -DVANTOR_TESTS=OFF >/dev/null
 cmake --build build-bench -j 2 --target vantor vantor-demo vantor_floor >/dev/null
 root=$PWD
+server=""  # the wineserver's process, under Wine
 linux_vantor="$root/build-bench/vantor"
 if [ -n "$windows" ]; then
   bash scripts/build-windows.sh build-win vantor vantor_floor >/dev/null
@@ -89,7 +90,6 @@ fi
 
 # The CPU time (ns) the wineserver has spent so far, or 0 without one: a run
 # under Wine hands its file calls to it, so that time is the run's too.
-server=""
 server_ns() {
   if [ -n "$server" ]; then awk '{ ns += $1 } END { printf "%.0f\n", ns }' /proc/"$server"/task/*/schedstat; else echo 0; fi
 }
