@@ -38,14 +38,15 @@ TEST(Options, ReadOffTheFrontUpToTheFirstArgument) {
     EXPECT_FALSE(none.options.any());
 
     const ParsedOptions all = parseOptions(withProgram(then({"--seed", "4294967295", "--distinct", "--minutes", "60",
-                                                            "--max-per-artist", "2", "--artist-gap", "0", "--m3u",
-                                                            "list.m3u", "--show"})));
+                                                            "--max-per-artist", "2", "--max-per-album", "3",
+                                                            "--artist-gap", "0", "--m3u", "list.m3u", "--show"})));
     ASSERT_EQ(all.error, "");
-    EXPECT_EQ(all.firstPositional, 13u);
+    EXPECT_EQ(all.firstPositional, 15u);
     EXPECT_EQ(all.options.seed, 4294967295u);
     EXPECT_TRUE(all.options.distinct);
     EXPECT_EQ(all.options.minutes, 60);
     EXPECT_EQ(all.options.maxPerArtist, 2);
+    EXPECT_EQ(all.options.maxPerAlbum, 3);
     EXPECT_EQ(all.options.artistGap, 0);
     EXPECT_EQ(all.options.m3u, "list.m3u");
     EXPECT_TRUE(all.options.show);
@@ -67,7 +68,8 @@ TEST(Options, ReadOffTheFrontUpToTheFirstArgument) {
 // --threads never does.
 TEST(Options, AnyCountsEveryOptionThatShapesTheList) {
     const std::vector<std::string> shaping[] = {{"--seed", "1"}, {"--distinct"}, {"--minutes", "5"},
-                                                {"--max-per-artist", "1"}, {"--artist-gap", "0"},
+                                                {"--max-per-artist", "1"}, {"--max-per-album", "1"},
+                                                {"--artist-gap", "0"},
                                                 {"--m3u", "list.m3u"}, {"--show"}};
     for (const std::vector<std::string>& option : shaping) {
         SCOPED_TRACE(option.front());
@@ -128,6 +130,7 @@ TEST(Options, HelpTextByteForByte) {
               "  --distinct          modes 1 and 2 and rotation fill COUNT with different songs\n"
               "  --minutes M         the list lasts at most M minutes (1 to 1000000); COUNT 0: no count limit\n"
               "  --max-per-artist N  at most N songs by one artist\n"
+              "  --max-per-album N   at most N songs from one album\n"
               "  --artist-gap N      at least N other songs between two songs by one artist\n"
               "  --m3u FILE          also write the list as an M3U playlist\n"
               "  --show              list the chosen songs on standard output\n"
@@ -151,6 +154,10 @@ TEST(Options, BadOnesSayWhatIsWrong) {
         {{"--minutes", "0"}, "--minutes: 0 is not between 1 and 1000000"},
         {{"--artist-gap", "-1"}, "--artist-gap: -1 is not between 0 and 2147483647"},
         {{"--max-per-artist", "0"}, "--max-per-artist: 0 is not between 1 and 2147483647"},
+        {{"--max-per-album", "0"}, "--max-per-album: 0 is not between 1 and 2147483647"},
+        {{"--max-per-album", "2147483648"}, "--max-per-album: 2147483648 is not between 1 and 2147483647"},
+        {{"--max-per-album", "two"}, "--max-per-album: \"two\" is not a whole number"},
+        {{"--max-per-album"}, "--max-per-album needs a value"},
         {{"--seed", "4294967296"}, "--seed: 4294967296 is not between 0 and 4294967295"},
         {{"--threads", "0"}, "--threads: 0 is not between 1 and 64"},
         {{"--threads", "65"}, "--threads: 65 is not between 1 and 64"},

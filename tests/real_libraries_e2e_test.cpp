@@ -5,6 +5,7 @@
 // runs on copies and skips when the folder is not there.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -121,4 +122,15 @@ TEST_F(RealLibraries, PlaylistPathsTakeTheirMediumsDriveLetter) {
                   "#EXTINF:609,Franz Liszt - Liebesträume Nos. 1 & 3 in A flat major\r\n" +
                   folder +
                   "The Best Ever Piano Classics - 10 - Franz Liszt - Liebesträume Nos. 1 & 3 in A flat major.mp3\r\n");
+}
+
+// The host files every song under an IDAlbum, -1 for none (19 songs of the
+// larger library); one album title by several album artists is several
+// albums there. Ranked by ID, a song of an album already in the list gives
+// its place to the next rank; songs without an album are never held back.
+TEST_F(RealLibraries, AlbumCapCountsTheHostsAlbums) {
+    EXPECT_EQ(run({"--max-per-album", "1"}, kBig, "id>0", "1000-id", 2, 12), "14,15,16,17,19,22,25,28,31,34,37,39");
+    // Every song once, at most two of each of the 32 albums: 19 + 49 songs.
+    const std::string ids = run({"--distinct", "--max-per-album", "2"}, kBig, "id>0", "1", 1, 184);
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), ',') + 1, 68) << ids;
 }

@@ -16,6 +16,7 @@
 #include "demolib/demolib.h"
 #include "db_test_support.h"
 #include "harness.h"
+#include "rules_runs.h"
 #include "fixture_library.h"
 
 using namespace vantor;
@@ -78,22 +79,6 @@ std::string makeRulesLibrary(const fs::path& dir, demo::Layout layout, bool allW
     options.layout = layout;
     demo::createLibrary(path, options, rows);
     return path;
-}
-
-std::vector<std::int64_t> idsIn(const std::string& text) {
-    std::vector<std::int64_t> ids;
-    std::istringstream in(text);
-    for (std::string item; std::getline(in, item, ',');) ids.push_back(std::stoll(item));
-    return ids;
-}
-
-std::string describe(const Options& o) {
-    std::string s;
-    if (o.distinct) s += " --distinct";
-    if (o.minutes) s += " --minutes " + std::to_string(*o.minutes);
-    if (o.maxPerArtist) s += " --max-per-artist " + std::to_string(*o.maxPerArtist);
-    if (o.artistGap) s += " --artist-gap " + std::to_string(*o.artistGap);
-    return s;
 }
 
 // Every rule the options set, over one list. IDs not in the library have no

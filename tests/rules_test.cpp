@@ -67,6 +67,48 @@ TEST(RulesStages, MinutesSkipWhatOverrunsAndKeepTheGapOverTheSongsThatStay) {
     EXPECT_EQ(ids, (std::vector<std::int64_t>{1, 2}));
 }
 
+// Both caps in one pass: a song past either cap is skipped and spends
+// neither cap's room, so a cap never holds back a song for one the other
+// cap dropped. Run one after the other, either order loses a song here.
+TEST(RulesStages, AlbumAndArtistCapsTakeASongOnlyWithinBoth) {
+    struct Song {
+        std::string artist;
+        std::optional<std::string> album;  // the album's key; none: no album
+    };
+    struct Case {
+        std::vector<Song> songs;  // songs 1, 2, ...
+        std::optional<int> perAlbum, perArtist;
+        std::vector<std::int64_t> expected;
+    };
+    const Case cases[] = {
+        // 2 is past the album cap and must not use up y's one song: 3 stays.
+        {{{"x", "p"}, {"y", "p"}, {"y", "q"}}, 1, 1, {1, 3}},
+        // 2 is past the artist cap and must not use up q's one song: 3 stays.
+        {{{"x", "p"}, {"x", "q"}, {"y", "q"}}, 1, 1, {1, 3}},
+        // Songs without an album never count against each other; without an
+        // artist neither.
+        {{{"x", {}}, {"x", {}}, {"x", {}}, {"", "p"}, {"", "p"}}, 1, {}, {1, 2, 3, 4}},
+        {{{"x", "p"}, {"X", "q"}, {"y", "p"}, {"y", "r"}}, 1, 1, {1, 4}},
+        {{{"x", "p"}, {"x", "p"}, {"x", "p"}}, 2, {}, {1, 2}},
+        {{{"x", "p"}, {"x", "q"}, {"x", "r"}}, {}, 2, {1, 2}},
+    };
+    for (const Case& c : cases) {
+        // The album as an Album without an AlbumArtist.
+        SongData data({kArtistField, kAlbumFields[0], kAlbumFields[1], kAlbumFields[2]});
+        std::vector<std::int64_t> ids;
+        for (const Song& song : c.songs) {
+            ids.push_back(static_cast<std::int64_t>(ids.size()) + 1);
+            FieldRead values[4];
+            values[0].text = song.artist;
+            values[2].text = song.album;
+            data.add(ids.back(), values);
+        }
+        capSongs(ids, c.perAlbum, c.perArtist, data);
+        EXPECT_EQ(ids, c.expected) << "album cap " << c.perAlbum.value_or(0) << ", artist cap "
+                                   << c.perArtist.value_or(0) << ", first artist " << c.songs[0].artist;
+    }
+}
+
 namespace {
 
 // Draws of which only every tenth reaches a song (a roulette whose scores

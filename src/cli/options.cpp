@@ -46,6 +46,7 @@ constexpr Option kOptions[] = {
     {"--minutes", "M", 1, 1000000, &Options::minutes, true,
      "the list lasts at most M minutes ({range}); COUNT 0: no count limit"},
     {"--max-per-artist", "N", 1, kIntMax, &Options::maxPerArtist, true, "at most N songs by one artist"},
+    {"--max-per-album", "N", 1, kIntMax, &Options::maxPerAlbum, true, "at most N songs from one album"},
     {"--artist-gap", "N", 0, kIntMax, &Options::artistGap, true,
      "at least N other songs between two songs by one artist"},
     {"--m3u", "FILE", 0, 0, &Options::m3u, true, "also write the list as an M3U playlist"},

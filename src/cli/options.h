@@ -16,6 +16,7 @@ struct Options {
     bool distinct = false;              // --distinct: COUNT different songs where the pool allows
     std::optional<int> minutes;         // --minutes M: the list's total length at most M minutes
     std::optional<int> maxPerArtist;    // --max-per-artist N
+    std::optional<int> maxPerAlbum;     // --max-per-album N
     std::optional<int> artistGap;       // --artist-gap N: other songs between two by one artist
     std::optional<std::string> m3u;     // --m3u FILE: the list as an extended M3U playlist too
     bool show = false;                  // --show: the chosen songs on standard output

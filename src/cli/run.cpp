@@ -74,6 +74,7 @@ SelectionRules rulesOf(const Options& options) {
     rules.distinct = options.distinct;
     if (options.minutes) rules.maxLengthMs = std::int64_t{*options.minutes} * 60000;
     rules.maxPerArtist = options.maxPerArtist;
+    rules.maxPerAlbum = options.maxPerAlbum;
     rules.artistGap = options.artistGap;
     return rules;
 }

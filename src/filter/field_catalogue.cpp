@@ -16,8 +16,8 @@ using enum FieldKind;
 
 constexpr std::array kFields = {
     Field{"artist", fieldcode::artist, "Artist", Text},
-    Field{"album", 3, "Album", Text},
-    Field{"albumartist", 4, "AlbumArtist", Text},
+    Field{"album", fieldcode::album, "Album", Text},
+    Field{"albumartist", fieldcode::albumArtist, "AlbumArtist", Text},
     Field{"discnumber", 5, "DiscNumber", Text},
     Field{"tracknumber", 6, "TrackNumber", Text},
     Field{"songtitle", fieldcode::songTitle, "SongTitle", Text},
@@ -70,9 +70,14 @@ constexpr std::array kFields = {
 };
 
 constexpr Field kId{"id", fieldcode::id, "ID", Number};
+// The host's album key, which the album rule reads where a library has it.
+// Outside the table: a label would let the filters name it, and saved
+// filters that say "idalbum" would read otherwise than they always have.
+constexpr Field kIdAlbum{"", fieldcode::idAlbum, "IDAlbum", Number};
 
 constexpr const Field* findByCode(int code) {
     if (code == fieldcode::id) return &kId;
+    if (code == fieldcode::idAlbum) return &kIdAlbum;
     for (const Field& f : kFields) {
         if (f.code == code) return &f;
     }
@@ -193,6 +198,7 @@ ColumnMap ColumnMap::fromColumnNames(const std::vector<std::string>& names) {
         }
     };
     resolve(kId);
+    resolve(kIdAlbum);
     for (const Field& f : kFields) {
         if (f.code <= fieldcode::maxColumnCode) resolve(f);
     }

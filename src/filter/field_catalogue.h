@@ -24,6 +24,9 @@ enum class FieldKind { Number, Text };
 namespace fieldcode {
 inline constexpr int id = 0;
 inline constexpr int artist = 1;
+inline constexpr int idAlbum = 2;  // no label: the filters never name it, the album rule reads it
+inline constexpr int album = 3;
+inline constexpr int albumArtist = 4;
 inline constexpr int songTitle = 7;
 inline constexpr int songPath = 8;
 inline constexpr int year = 9;
@@ -67,10 +70,10 @@ std::span<const Field> fieldCatalogue();
 // code, else -1.
 int MMlabelToNumber(std::string& label);
 
-// The catalogue row of a field code ("id" for 0), or nullptr.
+// The catalogue row of a field code ("id" for 0, IDAlbum's for 2), or nullptr.
 const Field* fieldByCode(int code);
 
-// The column name of a field code ("ID" for 0), empty for codes without a column.
+// The column name of a field code ("ID" for 0, "IDAlbum" for 2), empty for codes without a column.
 std::string_view columnName(int code);
 
 // An age label and the date field it is measured from. The tokenizer and the

@@ -14,12 +14,53 @@
 
 namespace vantor {
 
-void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data) {
-    std::unordered_map<std::int64_t, int> taken;
+namespace {
+
+// A song's album (kAlbumFields) as a pair of numbers two songs share exactly
+// when they share an album; none without one. A library is read one way for
+// every song, so an IDAlbum never meets an Album's pair.
+using AlbumKey = std::pair<std::int64_t, std::int64_t>;
+
+std::optional<AlbumKey> albumOf(std::int64_t id, const SongData& data) {
+    if (const std::int64_t idAlbum = data.value(id, fieldcode::idAlbum); idAlbum > 0) return AlbumKey{idAlbum, kNoKey};
+    const std::int64_t album = data.value(id, fieldcode::album);
+    if (album == kNoKey) return std::nullopt;
+    return AlbumKey{album, data.value(id, fieldcode::albumArtist)};
+}
+
+struct AlbumKeyHash {
+    std::size_t operator()(const AlbumKey& key) const {
+        return std::hash<std::int64_t>{}(key.first) * 31 + std::hash<std::int64_t>{}(key.second);
+    }
+};
+
+}  // namespace
+
+void capSongs(std::vector<std::int64_t>& ids, std::optional<int> perAlbum, std::optional<int> perArtist,
+              const SongData& data) {
+    std::unordered_map<AlbumKey, int, AlbumKeyHash> albums;
+    std::unordered_map<std::int64_t, int> artists;
     std::erase_if(ids, [&](std::int64_t id) {
-        const std::int64_t artist = data.value(id, fieldcode::artist);
-        return artist != kNoKey && ++taken[artist] > n;
+        // The song's counts under each cap; none where no cap is set, or the
+        // song has no album or no artist: those never count against each other.
+        int* album = nullptr;
+        if (perAlbum) {
+            if (const auto key = albumOf(id, data)) album = &albums[*key];
+        }
+        int* artist = nullptr;
+        if (perArtist) {
+            const std::int64_t key = data.value(id, fieldcode::artist);
+            if (key != kNoKey) artist = &artists[key];
+        }
+        if ((album != nullptr && *album >= *perAlbum) || (artist != nullptr && *artist >= *perArtist)) return true;
+        if (album != nullptr) ++*album;
+        if (artist != nullptr) ++*artist;
+        return false;
     });
+}
+
+void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data) {
+    capSongs(ids, std::nullopt, n, data);
 }
 
 void spaceArtists(std::vector<std::int64_t>& ids, int gap, const SongData& data,
@@ -126,7 +167,7 @@ std::vector<std::int64_t> runStages(std::vector<std::int64_t> list, const FillPl
     if (plan.reorder && !list.empty()) plan.reorder(list);
     // --distinct sources never repeat, so the flag and its window change nothing there.
     if (plan.removeRepeats && !rules.distinct) list.resize(static_cast<std::size_t>(removedupes(list, plan.window)));
-    if (rules.maxPerArtist) capPerArtist(list, *rules.maxPerArtist, *plan.data);
+    if (rules.maxPerAlbum || rules.maxPerArtist) capSongs(list, rules.maxPerAlbum, rules.maxPerArtist, *plan.data);
     // The minutes take the songs in the gap's order, in the same pass, so
     // that a song skipped for its length never brings two by one artist closer.
     if (rules.artistGap) spaceArtists(list, *rules.artistGap, *plan.data, rules.maxLengthMs);

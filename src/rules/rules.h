@@ -4,12 +4,13 @@
 // far, and more is drawn while the list is not full, within a budget.
 //
 // The stages, in order: the draws, ranks or deals; the sort filter's
-// re-order (mode 1); repeat removal; the artist cap; the artist gap; the
-// minutes; the song count.
+// re-order (mode 1); repeat removal; the album and artist caps; the artist
+// gap; the minutes; the song count.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <vector>
@@ -18,12 +19,23 @@
 
 namespace vantor {
 
+// What the album cap counts as one album: one IDAlbum where the library has
+// that column (the host's own key; 0 or less, or NULL, is its "no album"),
+// else one Album with one AlbumArtist, both folded as artists are (an empty
+// or NULL Album is no album).
+inline constexpr DataField kAlbumFields[] = {
+    {fieldcode::idAlbum, DataKind::amount},
+    {fieldcode::album, DataKind::key, fieldcode::idAlbum},
+    {fieldcode::albumArtist, DataKind::key, fieldcode::idAlbum},
+};
+
 // The rules a run with options puts on the list (cli/options.h says what
 // each one means to the user). None given: the front end's run, untouched.
 struct SelectionRules {
     bool distinct = false;                 // COUNT different songs wherever the pool allows
     std::optional<std::int64_t> maxLengthMs;  // --minutes, in SongLength's milliseconds
     std::optional<int> maxPerArtist;
+    std::optional<int> maxPerAlbum;
     std::optional<int> artistGap;
 
     // The fields the rules read of each song, and how.
@@ -31,9 +43,10 @@ struct SelectionRules {
         std::vector<DataField> fields;
         if (maxLengthMs) fields.push_back(kLengthField);
         if (maxPerArtist || artistGap) fields.push_back(kArtistField);
+        if (maxPerAlbum) fields.insert(fields.end(), std::begin(kAlbumFields), std::end(kAlbumFields));
         return fields;
     }
-    bool needsSongData() const { return maxLengthMs || maxPerArtist || artistGap; }
+    bool needsSongData() const { return maxLengthMs || maxPerArtist || maxPerAlbum || artistGap; }
     // Whether a rule can take songs out of a list, so that further draws,
     // ranks or deals may be needed to fill it.
     bool dropsSongs() const { return needsSongData(); }
@@ -99,7 +112,13 @@ struct ListPlan {
 std::vector<std::int64_t> makeList(SongSource& source, const ListPlan& plan, SongData& data);
 
 // The stages after the re-order and repeat removal, each over a list in its
-// order. At most `n` songs by one artist, the rest skipped.
+// order. At most `perAlbum` songs from one album and `perArtist` by one
+// artist (either cap may be absent), in one pass: a song within both stays
+// and counts toward both, a song past either is skipped and counts toward
+// neither, so one cap never spends the other's room on a song it drops.
+void capSongs(std::vector<std::int64_t>& ids, std::optional<int> perAlbum, std::optional<int> perArtist,
+              const SongData& data);
+// At most `n` songs by one artist, the rest skipped.
 void capPerArtist(std::vector<std::int64_t>& ids, int n, const SongData& data);
 // At least `gap` other songs between two by one artist: a song that would
 // break it moves to the first later place where it fits; songs that fit

@@ -35,6 +35,10 @@ FieldRead readField(const db::Statement& statement, int column, DataKind kind) {
     return read;
 }
 
+bool readsFrom(const ColumnMap& library, const DataField& field) {
+    return library.position(field.code) >= 0 && library.position(field.unlessLibraryHas) < 0;
+}
+
 SongData::SongData(std::vector<DataField> fields) : fields_(std::move(fields)) {}
 
 void SongData::reserve(std::size_t n) {
@@ -129,7 +133,8 @@ std::int64_t SongData::meanLength() const {
 
 std::string songDataSelect(const ColumnMap& columns, std::span<const DataField> fields) {
     std::vector<int> codes{fieldcode::id};
-    for (const DataField& field : fields) codes.push_back(field.code);
+    // A field not read stays in its place, as NULL: the fields follow the ID in their order.
+    for (const DataField& field : fields) codes.push_back(readsFrom(columns, field) ? field.code : fieldcode::unknown);
     return "SELECT " + fieldColumns(columns, codes) + " FROM songs";
 }
 

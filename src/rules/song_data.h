@@ -32,7 +32,14 @@ enum class DataKind {
 struct DataField {
     int code;  // the field catalogue's
     DataKind kind;
+    // A field the rule reads in this one's place where the library has it:
+    // there this one is not read, and every song holds none of it.
+    int unlessLibraryHas = fieldcode::unknown;
 };
+
+// Whether a field is read from a library with these columns: it has the
+// column, and not the one the field gives way to.
+bool readsFrom(const ColumnMap& library, const DataField& field);
 
 inline constexpr std::int64_t kNoKey = -1;
 inline constexpr std::int32_t kNoArtist = static_cast<std::int32_t>(kNoKey);

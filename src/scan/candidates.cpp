@@ -28,9 +28,10 @@ CandidateList::CandidateList(const SelectionRequest& request, bool readsEveryRow
     songData_ = SongData(request.rules.dataFields());
     readsSongData_ = !songData_.fields().empty();
     for (const DataField& field : songData_.fields()) {
-        const int column = columns_.position(field.code);
-        // A column the library lacks is no reason to look the songs up again.
-        readsSongData_ = readsSongData_ && (column >= 0 || request.columns.position(field.code) < 0);
+        const bool read = readsFrom(request.columns, field);
+        const int column = read ? columns_.position(field.code) : -1;
+        // A field not read from this library is no reason to look the songs up again.
+        readsSongData_ = readsSongData_ && (column >= 0 || !read);
         dataColumns_.push_back(column);
     }
     if (readsSongData_ && request.librarySize > 0) songData_.reserve(static_cast<std::size_t>(request.librarySize));

@@ -29,7 +29,9 @@ std::string chooseSelectionSql(db::Connection& connection, const SelectionReques
     }
 
     std::vector<int> codes = request.scorer ? request.scorer->fieldsRead() : std::vector<int>{};
-    for (const DataField& field : request.rules.dataFields()) codes.push_back(field.code);
+    for (const DataField& field : request.rules.dataFields()) {
+        if (readsFrom(request.columns, field)) codes.push_back(field.code);
+    }
     std::string sql(selectionsql::narrowHead);
     std::vector<bool> fetched(fieldcode::maxColumnCode + 1, false);
     for (const int code : codes) {
