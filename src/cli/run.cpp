@@ -15,6 +15,7 @@
 #include "filter/calendar_years.h"
 #include "filter/query_sql.h"
 #include "filter/rewrites.h"
+#include "library/playlists.h"
 #include "library/sessions.h"
 #include "output/listing.h"
 #include "output/m3u.h"
@@ -73,10 +74,11 @@ Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& e
     request.workDir = env.workDir;
     request.reasons = &env.err;
     request.rules = rulesOf(options);
-    // Opened only when an option needs the songs' data; the rules and the
-    // outputs share it, so a hot journal is recovered once.
+    // Opened only when an option needs the songs' data or the playlists; the
+    // readers share it, so a hot journal is recovered once.
     db::LibraryFile library(args.dbPath);
     request.library = &library;
+    request.admits = playlistAdmission(library, options.inPlaylist, options.notInPlaylist, env.err);
     Chosen chosen{{rotatePlaylists(request, env.out), {}}, {}};
     if (wantsSongOutputs(options)) chosen.songs = lookUpSongs(library, chosen.selection.ids);
     return chosen;
@@ -138,6 +140,7 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     request.rules = rulesOf(options);
     request.keepScores = options.show;
     request.threads = options.threads.value_or(0);
+    request.admits = playlistAdmission(libraryFile, options.inPlaylist, options.notInPlaylist, env.err);
     if (!mathIsOne) {
         request.score = [scorer](const SongRow& row) { return scorer->score(row); };
         request.newScore = [tokens, years]() -> std::function<double(const SongRow&)> {

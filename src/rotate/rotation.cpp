@@ -191,6 +191,7 @@ std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::o
         std::string text = fileTextToUtf8(readListFile(request.workDir, *path, out, reasonsOf(request)));
         endAtZeroByte(text);
         lists.push_back(nsplit(text, ','));
+        if (request.admits) std::erase_if(lists.back(), [&](std::int64_t id) { return !request.admits(id); });
     }
 
     if (request.rules.any()) return dealWithRules(std::move(lists), request);

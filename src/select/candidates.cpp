@@ -79,6 +79,11 @@ bool CandidateList::next(pick& candidate) {
     handedOut_ = false;
     if (step_ != db::result::row) return false;
     candidate = {idOf(statement_, idColumn_), 0.0};
+    while (request_.admits && !request_.admits(candidate.id)) {
+        step();
+        if (step_ != db::result::row) return false;
+        candidate.id = idOf(statement_, idColumn_);
+    }
     if (request_.score) candidate.score = request_.score(row_);
     if (readsSongData_) songData_.addRow(candidate.id, statement_, lengthColumn_, artistColumn_);
     handedOut_ = true;

@@ -211,12 +211,15 @@ void readPart(Part& part, int index, std::atomic<int>& firstFailed, const Readin
                     db::readKeyValue(part.statement, static_cast<int>(reading.firstKeyColumn + j), reading.utf16,
                                      keys[j]);
                 }
+            }
+            pick candidate{idOf(part.statement, reading.at.id), 0.0};
+            if (reading.request.admits && !reading.request.admits(candidate.id)) continue;
+            if (sorted) {
                 if (part.groups.empty() || part.groups.back().keys != keys) {
                     part.groups.push_back({part.rows.picks.size(), keys});
                 }
                 keysRead = true;
             }
-            pick candidate{idOf(part.statement, reading.at.id), 0.0};
             if (part.score) candidate.score = part.score(row);
             if (reading.at.songData) part.rows.songs.push_back(factsOf(candidate.id, part.statement, reading.at));
             part.rows.picks.push_back(candidate);

@@ -53,6 +53,10 @@ struct SelectionRequest {
     // The field codes `score` reads; only these columns are fetched.
     std::vector<int> scoreCodes;
     SelectionRules rules;
+    // Whether a row, by its song ID, is a candidate at all; empty: every row.
+    // A row it refuses takes no score, no draw, no rank and no place. Called
+    // from the split scan's threads at once.
+    std::function<bool(std::int64_t)> admits;
     // Keep the chosen songs' scores for the caller (a scored run only).
     bool keepScores = false;
     // Take the plain ways throughout: every column fetched, a scan per
