@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "select/request.h"
-#include "select/rules.h"
-#include "select/song_data.h"
+#include "rules/rules.h"
+#include "rules/song_data.h"
+#include "scan/request.h"
 
 namespace {
 
@@ -49,6 +49,7 @@ public:
         return ids;
     }
     bool endless() const override { return true; }
+    std::vector<std::int64_t> pool() const override { return {}; }  // fillList alone never asks
 
 private:
     std::mt19937 gen_{5};
@@ -67,6 +68,7 @@ public:
         return ids;
     }
     bool endless() const override { return false; }
+    std::vector<std::int64_t> pool() const override { return order_; }
 
 private:
     std::vector<std::int64_t> order_;

@@ -9,10 +9,10 @@
 #include <sstream>
 #include <vector>
 
+#include "choose/picks.h"
 #include "report/result_file.h"
-#include "select/picks.h"
+#include "rules/repeats.h"
 #include "support/random_source.h"
-#include "select/repeats.h"
 
 namespace {
 

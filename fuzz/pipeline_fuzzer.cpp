@@ -28,9 +28,9 @@
 #include "filter/rewrites.h"
 #include "report/run_error.h"
 #include "rotate/rotation.h"
+#include "rules/repeats.h"
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
-#include "select/repeats.h"
 #include "text/toolkit.h"
 
 namespace {

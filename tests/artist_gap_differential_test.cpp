@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "select/rules.h"
-#include "select/song_data.h"
+#include "rules/rules.h"
+#include "rules/song_data.h"
 
 using namespace vantor;
 

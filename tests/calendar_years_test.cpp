@@ -21,9 +21,9 @@
 #include "harness.h"
 #include "library/sessions.h"
 #include "real_libraries.h"
+#include "scan/range_scan.h"
 #include "score/math_filter.h"
 #include "score_outcome.h"
-#include "select/range_scan.h"
 #include "text/toolkit.h"
 
 using namespace vantor;

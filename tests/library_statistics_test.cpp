@@ -12,12 +12,13 @@
 #include "demolib/demolib.h"
 #include "fixture_library.h"
 #include "harness.h"
+#include "library/session.h"
 #include "library/sessions.h"
 #include "output/song_lookup.h"
 #include "planted_statistics.h"
-#include "select/selection_sql.h"
-#include "select/song_data.h"
-#include "select/songs_by_id.h"
+#include "rules/song_data.h"
+#include "rules/songs_by_id.h"
+#include "scan/scan_sql.h"
 
 using namespace vantor;
 using namespace vantor::testing;
@@ -57,7 +58,9 @@ TEST(LibraryStatistics, LookupsByKeyKeepTheirPlans) {
             plantStatistics(path, statistics, dir.path().string(), layout);
             db::Connection connection;
             ASSERT_EQ(connection.open(path), 0);
-            EXPECT_EQ(db::queryPlan(connection, songByIdSql(std::string(kSongDataSelect), "ID")),
+            const std::string songData =
+                songDataSelect(songsColumns(connection, stagecodes::selection), SongData().fields());
+            EXPECT_EQ(db::queryPlan(connection, songByIdSql(songData, "ID")),
                       Plan{"0 SEARCH songs USING INTEGER PRIMARY KEY (rowid=?)"});
             EXPECT_EQ(db::queryPlan(connection, songByIdSql(chosenSongsSelect(connection), "s.ID")), chosenSongs);
             EXPECT_EQ(db::queryPlan(connection, std::string(selectionsql::idEnds)),
@@ -130,7 +133,7 @@ TEST(LibraryStatistics, SongsOfALibraryWithoutAnIdKeyAreReadInLists) {
         if (*c.index != '\0') Writer(path).exec(c.index);
         db::Connection connection;
         ASSERT_EQ(connection.open(path), 0);
-        EXPECT_EQ(readsByKey(connection, songByIdSql(chosenSongsSelect(connection), "s.ID")), c.byKey);
+        EXPECT_EQ(db::readsByKey(connection, songByIdSql(chosenSongsSelect(connection), "s.ID")), c.byKey);
         const ProcessResult r = runBinary({"--show", path, "id>0", "ORDER BY rowid", "1", "0", "0", "0", "out.txt"},
                                           dir.path());
         EXPECT_EQ(slurp(dir / "out.txt"), "5,9,5");

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "select/picks.h"
+#include "choose/picks.h"
 
 using namespace vantor;
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <thread>
 
+#include "choose/selection.h"
 #include "db/connection.h"
 #include "db/library_file.h"
 #include "db/statement.h"
@@ -19,8 +20,7 @@
 #include "harness.h"
 #include "planted_statistics.h"
 #include "report/run_error.h"
-#include "select/range_scan.h"
-#include "select/selection.h"
+#include "scan/range_scan.h"
 
 using namespace vantor;
 using namespace vantor::testing;

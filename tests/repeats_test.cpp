@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "select/repeats.h"
+#include "rules/repeats.h"
 
 using namespace vantor;
 

@@ -14,6 +14,7 @@
 
 #include "cli/options.h"
 #include "demolib/demolib.h"
+#include "db_test_support.h"
 #include "harness.h"
 #include "fixture_library.h"
 
@@ -262,6 +263,24 @@ TEST_P(RulesRuns, WithoutRulesTheListIsTheFrontEndsAndCountZeroAsksNothing) {
         runInProcess({db, "year>0", "", "1", mode, "0", "0", (dir / "out.txt").string()}, 1, dir.path(),
                      with(true, {}, 1, 1));
         EXPECT_EQ(slurp(dir / "out.txt"), "") << "mode " << mode;
+    }
+}
+
+// Mode 0 removes no repeats, rules or not, scores kept or not: the rows of
+// a songs table that holds an ID twice all stay, as in the front end's run.
+TEST(RulesModeZero, KeepsAnIdTheTableHoldsTwiceWhateverTheOptions) {
+    TempDir dir;
+    const std::string db = (dir / "lib.db").string();
+    Writer(db).exec("CREATE TABLE songs(ID INTEGER, Artist TEXT, SongLength INTEGER);"
+                    "INSERT INTO songs VALUES(5, 'ABBA', 1000), (9, 'Queen', 1000), (5, 'ABBA', 1000)");
+    Options show;
+    show.show = true;
+    const Options runs[] = {Options{}, show, with(false, 10, {}, {}), with(false, {}, 9, {}), with(true, {}, {}, {})};
+    for (const Options& options : runs) {
+        // Scored, so that --show keeps the scores; every score passes.
+        runInProcess({db, "id>0", "ORDER BY rowid", "2", "0", "0", "1", (dir / "out.txt").string()}, 1, dir.path(),
+                     options);
+        EXPECT_EQ(slurp(dir / "out.txt"), "5,9,5");
     }
 }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "select/rules.h"
-#include "select/song_data.h"
+#include "rules/rules.h"
+#include "rules/song_data.h"
 #include "text/case_fold.h"
 
 using namespace vantor;
@@ -82,6 +82,7 @@ public:
         return ids;
     }
     bool endless() const override { return true; }
+    std::vector<std::int64_t> pool() const override { return {1}; }
     std::vector<std::size_t> asked;
     std::size_t draws = 0;
 };

@@ -11,8 +11,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "choose/selection.h"
+#include "choose/sort_plan.h"
+#include "choose/sort_sql.h"
 #include "db/connection.h"
 #include "db/library_file.h"
+#include "db/query_plan.h"
 #include "db/statement.h"
 #include "demolib/demolib.h"
 #include "filter/expansion.h"
@@ -24,7 +28,6 @@
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
 #include "score_outcome.h"
-#include "select/selection.h"
 
 using namespace vantor;
 using namespace vantor::testing;
@@ -34,6 +37,36 @@ namespace {
 constexpr const char* kToday = "45658.250000";
 
 TokenList preparedMath(const std::string& math) { return vantor::testing::preparedMath(math, kToday); }
+
+// The reference scores each row literally. Otherwise every fast score is
+// held against the literal one of the same row, bit for bit; each thread of
+// a split scan has its own pair.
+class CheckedScorer final : public RowScorer {
+public:
+    CheckedScorer(std::string math, bool literalOnly)
+        : math_(std::move(math)),
+          literalOnly_(literalOnly),
+          fast_(preparedMath(math_)),
+          literal_(preparedMath(math_)) {}
+    double score(const SongRow& row) override {
+        if (literalOnly_) return literal_.scoreLiteral(row);
+        const double value = fast_.score(row);
+        const double expected = literal_.scoreLiteral(row);
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected))
+            << "row " << row.text(0).value_or("?");
+        return value;
+    }
+    std::vector<int> fieldsRead() const override { return literal_.columnsRead(); }
+    std::unique_ptr<RowScorer> another() const override {
+        return std::make_unique<CheckedScorer>(math_, literalOnly_);
+    }
+
+private:
+    std::string math_;
+    bool literalOnly_;
+    MathFilter fast_;
+    MathFilter literal_;
+};
 
 // A library with numbers a formula can stumble on: signs, blanks, exponents,
 // empty texts and NULLs in numeric columns, and many ties in Year and Artist.
@@ -94,27 +127,7 @@ std::vector<std::int64_t> select(const Library& lib, const std::string& conditio
     request.reference = reference;
     request.threads = threads;
     if (math != "1") {
-        auto filter = std::make_shared<MathFilter>(preparedMath(math));
-        request.scoreCodes = filter->columnsRead();
-        if (reference) {
-            request.score = [filter](const SongRow& row) { return filter->scoreLiteral(row); };
-        } else {
-            // Every fast score is held against the literal one of the same
-            // row, bit for bit; each thread of a split scan has its own pair.
-            const auto checkedScore = [math]() -> std::function<double(const SongRow&)> {
-                auto fast = std::make_shared<MathFilter>(preparedMath(math));
-                auto literal = std::make_shared<MathFilter>(preparedMath(math));
-                return [fast, literal](const SongRow& row) {
-                    const double value = fast->score(row);
-                    const double expected = literal->scoreLiteral(row);
-                    EXPECT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(expected))
-                        << "row " << row.text(0).value_or("?");
-                    return value;
-                };
-            };
-            request.score = checkedScore();
-            request.newScore = checkedScore;
-        }
+        request.scorer = std::make_shared<CheckedScorer>(math, reference);
     }
     MsvcRand rng(12345);
     return runSelection(request, rng).ids;
@@ -236,11 +249,11 @@ TEST(SelectionDifferential, SortQueryThroughTheKeyReturnsTheLikeRows) {
             if (!c.lookup) continue;
             // Only statistics that count a single song make SQLite walk the
             // table or an index for the lookup, and then as the LIKE form does.
-            const std::string walk = planWalk(connection, chosen)->front();
+            const std::string walk = db::planWalk(connection, chosen)->front();
             if (c.byKey && statistics != Statistics::OneRow) {
                 EXPECT_EQ(walk, byKey) << c.sort;
             } else {
-                EXPECT_EQ(walk, planWalk(connection, like)->front()) << c.sort;
+                EXPECT_EQ(walk, db::planWalk(connection, like)->front()) << c.sort;
             }
         }
     }

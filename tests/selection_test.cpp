@@ -5,12 +5,13 @@
 #include <set>
 #include <string>
 
+#include "choose/selection.h"
+#include "choose/sort_sql.h"
 #include "db/library_file.h"
 #include "db_test_support.h"
 #include "fixture_library.h"
 #include "harness.h"
 #include "report/run_error.h"
-#include "select/selection.h"
 
 using namespace vantor;
 using namespace vantor::testing;
@@ -150,8 +151,12 @@ TEST(Selection, KeepsTheChosenSongsScoresWhenAsked) {
     request.librarySize = 8;
     request.columns = ColumnMap::fromColumnNames(demo::columnNames(demo::Layout::Current));
     // The score is the ID over 100, so each one tells which song it came from.
-    request.score = [](const SongRow& row) { return std::stod(std::string(row.text(0).value_or("0"))) / 100; };
-    request.scoreCodes = {0};
+    struct IdScorer final : RowScorer {
+        double score(const SongRow& row) override { return std::stod(std::string(row.text(0).value_or("0"))) / 100; }
+        std::vector<int> fieldsRead() const override { return {0}; }
+        std::unique_ptr<RowScorer> another() const override { return std::make_unique<IdScorer>(); }
+    };
+    request.scorer = std::make_shared<IdScorer>();
     for (const int mode : {0, 1, 2}) {
         request.mode = mode;
         request.songCount = 3;
@@ -168,8 +173,7 @@ TEST(Selection, KeepsTheChosenSongsScoresWhenAsked) {
         for (const std::int64_t id : outcome.ids) EXPECT_DOUBLE_EQ(outcome.scores.at(id), id / 100.0) << "mode " << mode;
     }
     // Unscored runs have no scores to keep.
-    request.score = nullptr;
-    request.scoreCodes.clear();
+    request.scorer = nullptr;
     request.keepScores = true;
     MsvcRand rng(5);
     EXPECT_TRUE(runSelection(request, rng).scores.empty());

@@ -5,10 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "choose/sort_plan.h"
+#include "choose/sort_sql.h"
 #include "db/connection.h"
+#include "db/query_plan.h"
 #include "fixture_library.h"
 #include "harness.h"
-#include "select/selection.h"
 
 using namespace vantor;
 using namespace vantor::testing;
@@ -43,8 +45,8 @@ TEST(SortPlan, WalkLinesNameTheTableOrTheIndexTheyScan) {
         {"1 scan songs", std::nullopt, std::nullopt},  // a walk inside another
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(tableScanned(c.line), c.table) << c.line;
-        EXPECT_EQ(indexScanned(c.line), c.index) << c.line;
+        EXPECT_EQ(db::tableScanned(c.line), c.table) << c.line;
+        EXPECT_EQ(db::indexScanned(c.line), c.index) << c.line;
     }
 }
 
@@ -57,17 +59,17 @@ protected:
 };
 
 TEST_F(SortPlanOnLibrary, WalkIsThePlanInLowerCaseWithCoveringIndexesReadAsIndexes) {
-    EXPECT_EQ(planWalk(connection, "SELECT Year FROM songs ORDER BY Year"),
+    EXPECT_EQ(db::planWalk(connection, "SELECT Year FROM songs ORDER BY Year"),
               (std::vector<std::string>{"0 scan songs using index idxsongsyear"}));
-    EXPECT_EQ(planWalk(connection, buildSortQuery({12, 13}, " ORDER BY SongTitle")),
+    EXPECT_EQ(db::planWalk(connection, buildSortQuery({12, 13}, " ORDER BY SongTitle")),
               (std::vector<std::string>{"0 scan songs", "0 use temp b-tree for order by"}));
-    EXPECT_EQ(planWalk(connection, "SELECT ID FROM nowhere"), std::nullopt);
+    EXPECT_EQ(db::planWalk(connection, "SELECT ID FROM nowhere"), std::nullopt);
 }
 
 TEST_F(SortPlanOnLibrary, BackwardsOnlyForADescendingWalkOfAnAscendingIndex) {
-    EXPECT_TRUE(walksBackwards(connection, buildSortQuery({12, 13}, " ORDER BY Year DESC")));
-    EXPECT_FALSE(walksBackwards(connection, buildSortQuery({12, 13}, " ORDER BY Year")));
-    EXPECT_FALSE(walksBackwards(connection, "SELECT ID FROM nowhere ORDER BY Year DESC"));
+    EXPECT_TRUE(db::walksBackwards(connection, buildSortQuery({12, 13}, " ORDER BY Year DESC")));
+    EXPECT_FALSE(db::walksBackwards(connection, buildSortQuery({12, 13}, " ORDER BY Year")));
+    EXPECT_FALSE(db::walksBackwards(connection, "SELECT ID FROM nowhere ORDER BY Year DESC"));
 }
 
 TEST_F(SortPlanOnLibrary, IndexOrderIsSpelledOnlyForPlainColumnsAndNoLimit) {

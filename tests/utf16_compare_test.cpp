@@ -21,10 +21,10 @@
 #include "filter/rewrites.h"
 #include "harness.h"
 #include "report/run_error.h"
+#include "rules/statement_row.h"
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
 #include "score_outcome.h"
-#include "select/statement_row.h"
 
 using namespace vantor;
 using namespace vantor::testing;

@@ -10,7 +10,7 @@
 #include "db/value_order.h"
 #include "db_test_support.h"
 #include "harness.h"
-#include "select/sorted_parts.h"
+#include "scan/sorted_parts.h"
 
 using namespace vantor;
 using namespace vantor::testing;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "choose/selection.h"
 #include "cli/arguments.h"
 #include "db/library_file.h"
 #include "filter/calendar_years.h"
@@ -24,12 +25,27 @@
 #include "report/result_path.h"
 #include "report/run_error.h"
 #include "rotate/rotation.h"
+#include "scan/row_scorer.h"
 #include "score/math_filter.h"
 #include "score/tokenizer.h"
-#include "select/selection.h"
 
 namespace vantor {
 namespace {
+
+// The math filter as the selection's scorer: each thread of a split scan
+// gets a filter of its own, made from the same tokens.
+class MathScorer final : public RowScorer {
+public:
+    MathScorer(const TokenList& tokens, YearReading years) : tokens_(tokens), years_(years), filter_(tokens, years) {}
+    double score(const SongRow& row) override { return filter_.score(row); }
+    std::vector<int> fieldsRead() const override { return filter_.columnsRead(); }
+    std::unique_ptr<RowScorer> another() const override { return std::make_unique<MathScorer>(tokens_, years_); }
+
+private:
+    TokenList tokens_;
+    YearReading years_;
+    MathFilter filter_;
+};
 
 // The driver's lines on standard output (the arguments' own are
 // echoArguments'). The front end's logs show them as they are.
@@ -125,7 +141,7 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     const TokenList tokens = exptokenize2(math, today);
     env.out << line::tokenCount << tokens.tokens.size() << "\n";
     const YearReading years = library.storesDates && mathCalendarYear ? YearReading::Calendar : YearReading::Stored;
-    auto scorer = std::make_shared<MathFilter>(tokens, years);  // classifies now: unknown names end the run here
+    auto scorer = std::make_shared<MathScorer>(tokens, years);  // classifies now: unknown names end the run here
 
     SelectionRequest request;
     request.library = &libraryFile;
@@ -142,12 +158,7 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     request.threads = options.threads.value_or(0);
     request.admits = playlistAdmission(libraryFile, options.inPlaylist, options.notInPlaylist, env.err);
     if (!mathIsOne) {
-        request.score = [scorer](const SongRow& row) { return scorer->score(row); };
-        request.newScore = [tokens, years]() -> std::function<double(const SongRow&)> {
-            auto own = std::make_shared<MathFilter>(tokens, years);
-            return [own](const SongRow& row) { return own->score(row); };
-        };
-        request.scoreCodes = scorer->columnsRead();
+        request.scorer = scorer;
     }
     Chosen chosen{runSelection(request, env.rng), {}};
     if (wantsSongOutputs(options)) chosen.songs = lookUpSongs(libraryFile, chosen.selection.ids);

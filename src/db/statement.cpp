@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "db/connection.h"
+#include "db/sqlite_words.h"
 
 namespace vantor::db {
 
@@ -117,7 +118,7 @@ bool Statement::textIsUtf16() const {
     if (utf16_ < 0) {
         // Any doubt answers UTF-8, which reads every library right, only slower.
         const std::string encoding = connection_ != nullptr ? textEncoding(*connection_) : std::string();
-        utf16_ = encoding == "UTF-16le" || encoding == "UTF-16be";
+        utf16_ = encoding == encoding::utf16le || encoding == encoding::utf16be;
     }
     return utf16_ == 1;
 }

@@ -10,6 +10,7 @@
 
 #include "db/collation.h"
 #include "db/connection.h"
+#include "db/sqlite_words.h"
 #include "db/statement.h"
 #include "platform/collator.h"
 
@@ -133,10 +134,10 @@ std::optional<std::string> declaredCollation(Connection& connection, const std::
 }
 
 std::optional<bool> nativeUtf16(Connection& connection) {
-    const std::string encoding = textEncoding(connection);
-    if (encoding == "UTF-8") return false;
+    const std::string stored = textEncoding(connection);
+    if (stored == encoding::utf8) return false;
     const bool little = std::endian::native == std::endian::little;
-    if (encoding == (little ? "UTF-16le" : "UTF-16be")) return true;
+    if (stored == (little ? encoding::utf16le : encoding::utf16be)) return true;
     return std::nullopt;
 }
 

@@ -15,13 +15,13 @@ namespace {
 using enum FieldKind;
 
 constexpr std::array kFields = {
-    Field{"artist", 1, "Artist", Text},
+    Field{"artist", fieldcode::artist, "Artist", Text},
     Field{"album", 3, "Album", Text},
     Field{"albumartist", 4, "AlbumArtist", Text},
     Field{"discnumber", 5, "DiscNumber", Text},
     Field{"tracknumber", 6, "TrackNumber", Text},
-    Field{"songtitle", 7, "SongTitle", Text},
-    Field{"songpath", 8, "SongPath", Text},
+    Field{"songtitle", fieldcode::songTitle, "SongTitle", Text},
+    Field{"songpath", fieldcode::songPath, "SongPath", Text},
     Field{"year", 9, "Year", Number},
     Field{"genre", 10, "Genre", Text},
     Field{"filelength", 11, "FileLength", Number},

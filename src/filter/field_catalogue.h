@@ -24,6 +24,8 @@ enum class FieldKind { Number, Text };
 namespace fieldcode {
 inline constexpr int id = 0;
 inline constexpr int artist = 1;
+inline constexpr int songTitle = 7;
+inline constexpr int songPath = 8;
 inline constexpr int year = 9;
 inline constexpr int songLength = 12;
 inline constexpr int idMedia = 13;

@@ -4,85 +4,38 @@
 
 #include <cstdio>
 
-#include "db/connection.h"
-#include "db/library_file.h"
-#include "db/statement.h"
-#include "report/run_error.h"
+#include "library/session.h"
 
 namespace vantor {
 
+// One connection, with the count's codes, for the sort filter's test, the
+// count, the columns and whether the years are dates.
 LibraryInfo readLibraryInfo(db::LibraryFile& library, const std::string& sqlSortFilter, bool askDates) {
-    db::Connection connection;
-    if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(stage::countOpen + rc, connection.openFailure(library));
-    }
+    Session session(library, stagecodes::count);
     if (!sqlSortFilter.empty()) {
         // Only tests that SQLite accepts the sort filter; never stepped.
-        const std::string test = std::string(librarysql::sortTestHead) + sqlSortFilter;
-        db::Statement statement;
-        // Only SQLite's generic error means the text was refused; a busy or
-        // damaged library is no fault of the sort filter.
-        if (const int rc = statement.prepare(connection, test); rc == db::result::error) {
-            throw RunError(code::sortFilter,
-                           "the sort filter was refused: " + connection.errorMessage() + " in: " + test);
-        } else if (rc != db::result::ok) {
-            throw RunError(stage::countQuery + rc, "cannot test the sort filter: " + connection.errorMessage() + " in: " + test);
-        }
+        session.prepareTyped(std::string(librarysql::sortTestHead) + sqlSortFilter, "cannot test the sort filter",
+                             code::sortFilter, "the sort filter was refused");
     }
     LibraryInfo info;
-    {
-        const std::string sql(librarysql::count);
-        db::Statement count;
-        if (const int rc = count.prepare(connection, sql); rc != db::result::ok) {
-            throw RunError(stage::countQuery + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
-        }
-        const int rc = count.step();
-        if (db::stepFailed(rc)) {
-            throw RunError(stage::countStep + rc, "cannot count the songs: " + connection.errorMessage() + " in: " + sql);
-        }
-        info.size = rc == db::result::row ? count.columnInt(0) : 0;
-    }
-    {
-        const std::string sql(librarysql::columns);
-        db::Statement all;
-        if (const int rc = all.prepare(connection, sql); rc != db::result::ok) {
-            throw RunError(stage::countQuery + rc, "cannot read the columns: " + connection.errorMessage() + " in: " + sql);
-        }
-        info.columns = ColumnMap::fromColumnNames(db::columnNames(all));
-    }
-    // Without ID there is nothing to name a song by; SQLite says the same of
-    // any query that asks for it.
-    if (info.columns.position(fieldcode::id) < 0) {
-        throw RunError(stage::countQuery + db::result::error, "the songs table has no ID column");
-    }
+    const std::string count(librarysql::count);
+    db::Statement counting = session.prepare(count, "cannot count the songs");
+    info.size = session.step(counting, count, "cannot count the songs") == db::result::row ? counting.columnInt(0) : 0;
+    info.columns = songsColumns(session.connection(), stagecodes::count);
     if (askDates && info.columns.position(fieldcode::year) >= 0) {
         const std::string sql(librarysql::storesDates);
-        db::Statement dates;
-        if (const int rc = dates.prepare(connection, sql); rc != db::result::ok) {
-            throw RunError(stage::countQuery + rc, "cannot read the years: " + connection.errorMessage() + " in: " + sql);
-        }
-        const int rc = dates.step();
-        if (db::stepFailed(rc)) {
-            throw RunError(stage::countStep + rc, "cannot read the years: " + connection.errorMessage() + " in: " + sql);
-        }
-        info.storesDates = rc == db::result::row;
+        db::Statement dates = session.prepare(sql, "cannot read the years");
+        info.storesDates = session.step(dates, sql, "cannot read the years") == db::result::row;
     }
     return info;
 }
 
 std::string readDayNumberText(db::LibraryFile& library) {
-    db::Connection connection;
-    if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(stage::dateOpen + rc, connection.openFailure(library));
-    }
+    Session session(library, stagecodes::date);
     const std::string sql(librarysql::today);
-    db::Statement statement;
-    if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) {
-        throw RunError(stage::datePrepare + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
-    }
-    const int rc = statement.step();
-    if (db::stepFailed(rc)) throw RunError(stage::dateStep + rc, "cannot read the date: " + connection.errorMessage() + " in: " + sql);
-    const double today = rc == db::result::row ? statement.columnDouble(0) : 0.0;
+    db::Statement statement = session.prepare(sql, "cannot read the date");
+    const bool row = session.step(statement, sql, "cannot read the date") == db::result::row;
+    const double today = row ? statement.columnDouble(0) : 0.0;
     char text[64];
     std::snprintf(text, sizeof text, "%f", today);
     return text;

@@ -17,9 +17,6 @@ namespace librarysql {
 // The sort filter's test: this head, then the filter; prepared, never stepped.
 inline constexpr std::string_view sortTestHead = "SELECT ID FROM songs WHERE ID>0";
 inline constexpr std::string_view count = "SELECT COUNT(*) from songs";
-// The columns as `SELECT *` returns them, which is how the selection reads
-// them: generated columns included, which PRAGMA table_info omits.
-inline constexpr std::string_view columns = "SELECT * FROM songs";
 // Whether Year holds a date (YYYYMMDD) anywhere: a number of 10000 or more,
 // texts left out. One step up the host's Year index.
 inline constexpr std::string_view storesDates =

@@ -10,29 +10,42 @@
 #include <vector>
 
 #include "db/connection.h"
-#include "db/library_file.h"
 #include "db/statement.h"
+#include "filter/field_catalogue.h"
+#include "library/session.h"
 #include "report/run_error.h"
-#include "select/songs_by_id.h"
+#include "rules/songs_by_id.h"
 #include "text/one_line.h"
 #include "text/toolkit.h"
 
 namespace vantor {
 namespace {
 
+// The fields a chosen song is read with, in the order songOf reads them; the
+// media's drive letter follows them.
+constexpr int kChosenFields[] = {fieldcode::id, fieldcode::artist, fieldcode::songTitle, fieldcode::songLength,
+                                 fieldcode::songPath};
+
+// The host keeps a song's drive with its media: Medias.DriveLetter of the
+// row whose IDMedia the song names. The classic layout has no such table.
+constexpr const char* kMediaTable = "Medias";
+constexpr const char* kDriveLetter = "DriveLetter";
+
 bool hasColumn(const std::vector<std::string>& columns, std::string_view name) {
     return std::any_of(columns.begin(), columns.end(),
                        [&](const std::string& c) { return equalsIgnoreAsciiCase(c, name); });
 }
 
-std::vector<std::string> columnsOf(db::Connection& connection, const std::string& table) {
+// Whether the library keeps the songs' media with their drive letters.
+bool keepsMediaDrives(db::Connection& connection, const ColumnMap& songs) {
     int rc = db::result::ok;
-    std::vector<std::string> names = db::tableColumnNames(connection, table, &rc);
+    const std::vector<std::string> medias = db::tableColumnNames(connection, kMediaTable, &rc);
     if (rc != db::result::ok) {
         throw RunError(stage::selectionPrepare + rc,
-                       "cannot read the columns of " + table + ": " + connection.errorMessage());
+                       std::string("cannot read the columns of ") + kMediaTable + ": " + connection.errorMessage());
     }
-    return names;
+    return songs.position(fieldcode::idMedia) >= 0 && hasColumn(medias, columnName(fieldcode::idMedia)) &&
+           hasColumn(medias, kDriveLetter);
 }
 
 std::optional<std::int64_t> lengthSeconds(const db::Statement& row, int col) {
@@ -40,6 +53,7 @@ std::optional<std::int64_t> lengthSeconds(const db::Statement& row, int col) {
     return row.isInteger(col) ? secondsOfLength(row.columnInt64(col)) : secondsOfLength(row.columnDouble(col));
 }
 
+// The columns in the order of kChosenFields, the drive after them.
 ChosenSong songOf(const db::Statement& row) {
     ChosenSong song;
     // Tags may hold line breaks and tabs, which would split an M3U entry or a listing column.
@@ -58,19 +72,17 @@ ChosenSong songOf(const db::Statement& row) {
 }  // namespace
 
 std::string chosenSongsSelect(db::Connection& connection) {
-    const std::vector<std::string> songs = columnsOf(connection, "songs");
-    if (!hasColumn(songs, "ID")) {
-        throw RunError(stage::selectionPrepare + db::result::error, "the songs table has no ID column");
-    }
-    const auto column = [&](const char* name) { return hasColumn(songs, name) ? std::string("s.") + name : "NULL"; };
-    const std::vector<std::string> medias = columnsOf(connection, "Medias");
-    const bool media = hasColumn(songs, "IDMedia") && hasColumn(medias, "IDMedia") && hasColumn(medias, "DriveLetter");
+    const ColumnMap songs = songsColumns(connection, stagecodes::selection);
     // The media as a subquery of one row, not a join: a statement of one
     // table, looked up by one key, is planned by its key alone, and so is
     // the subquery, whatever the library's statistics say.
-    const std::string drive = media ? "(SELECT m.DriveLetter FROM Medias AS m WHERE m.IDMedia = s.IDMedia)" : "NULL";
-    return "SELECT s.ID, " + column("Artist") + ", " + column("SongTitle") + ", " + column("SongLength") + ", " +
-           column("SongPath") + ", " + drive + " FROM songs AS s";
+    const std::string idMedia(columnName(fieldcode::idMedia));
+    std::string drive = "NULL";
+    if (keepsMediaDrives(connection, songs)) {
+        drive = std::string("(SELECT m.") + kDriveLetter + " FROM " + kMediaTable + " AS m WHERE m." + idMedia +
+                " = s." + idMedia + ")";
+    }
+    return "SELECT " + fieldColumns(songs, kChosenFields, "s.") + ", " + drive + " FROM songs AS s";
 }
 
 std::optional<std::int64_t> secondsOfLength(std::int64_t milliseconds) {
@@ -102,7 +114,6 @@ SongTable lookUpSongs(db::LibraryFile& library, std::span<const std::int64_t> id
                   {.what = "the chosen songs",
                    .select = chosenSongsSelect,
                    .key = "s.ID",
-                   .onStatement = {},
                    // A songs table may hold an ID twice: the first row counts.
                    .onRow = [&](const db::Statement& row) { songs.emplace(row.columnInt64(0), songOf(row)); }});
     return songs;

@@ -11,10 +11,9 @@
 #include "db/library_file.h"
 #include "platform/paths.h"
 #include "report/run_error.h"
+#include "rules/rules.h"
+#include "rules/song_data.h"
 #include "support/read_file.h"
-#include "select/repeats.h"
-#include "select/rules.h"
-#include "select/song_data.h"
 #include "text/file_text.h"
 #include "text/toolkit.h"
 
@@ -63,104 +62,77 @@ std::ostream& reasonsOf(const RotationRequest& request) {
     return request.reasons != nullptr ? *request.reasons : nowhere;
 }
 
-// Position p takes list p mod n, entry (p div n) mod its length, so each list
-// restarts on its own when it runs out. Lists without IDs give up their turns
-// (keeping the rule exact when none is empty); with no IDs at all nothing is dealt.
-std::vector<std::int64_t> dealInTurn(std::vector<std::vector<std::int64_t>> lists, int songCount) {
-    std::erase_if(lists, [](const std::vector<std::int64_t>& list) { return list.empty(); });
-    if (songCount <= 0 || lists.empty()) return {};
-    // Reserved, not sized: zeroing megabytes only to overwrite them costs as
-    // much as the deal itself.
-    std::vector<std::int64_t> result;
-    result.reserve(static_cast<std::size_t>(songCount));
-    // Walked round by round with a cursor per list, which is the same rule
-    // without two divisions per ID.
-    std::vector<std::size_t> cursor(lists.size(), 0);
-    std::size_t k = 0;
-    for (int i = 0; i < songCount; ++i) {
-        const std::vector<std::int64_t>& list = lists[k];
-        result.push_back(list[cursor[k]]);
-        if (++cursor[k] == list.size()) cursor[k] = 0;
-        if (++k == lists.size()) k = 0;
-    }
-    return result;
-}
-
-// The same deal as dealInTurn, in batches, for runs with rules. With
-// --distinct an ID already dealt is skipped: the list whose turn it is gives
-// its next ID not dealt yet, and a list that has gone round once without one
-// gives up its turns; the deal is used up when every list has.
+// The deal: position p takes list p mod n, entry (p div n) mod its length,
+// so each list restarts on its own when it runs out; it is walked round by
+// round with a cursor per list, which is the same rule without two
+// divisions per ID. Lists without IDs give up their turns (keeping the rule
+// exact when none is empty); with no IDs at all nothing is dealt. With
+// --distinct an ID already dealt is skipped: the list whose turn it is
+// gives its next ID not dealt yet, and a list that has gone round once
+// without one gives up its turns; the deal is used up when every list has.
 class Dealer final : public SongSource {
 public:
     Dealer(std::vector<std::vector<std::int64_t>> lists, bool distinct)
-        : lists_(std::move(lists)), cursor_(lists_.size(), 0), seen_(lists_.size(), 0), distinct_(distinct) {
+        : lists_(std::move(lists)), distinct_(distinct) {
+        std::erase_if(lists_, [](const std::vector<std::int64_t>& list) { return list.empty(); });
+        cursor_.assign(lists_.size(), 0);
+        seen_.assign(lists_.size(), 0);
         usedUp_ = lists_.empty();
     }
+    // Turn by turn from where the last batch stopped.
     std::vector<std::int64_t> more(std::size_t n) override {
         std::vector<std::int64_t> ids;
+        // Reserved when every turn deals: zeroing megabytes only to
+        // overwrite them costs as much as the deal itself.
+        if (!distinct_ && !usedUp_) ids.reserve(n);
         while (ids.size() < n && !usedUp_) {
-            const std::vector<std::int64_t>& list = lists_[k_];
-            if (!distinct_) {
-                ids.push_back(list[cursor_[k_]]);
-                advance(k_);
+            if (distinct_) {
+                dealNotDealtYet(ids);
             } else {
-                while (seen_[k_] < list.size()) {
-                    const std::int64_t id = list[cursor_[k_]];
-                    advance(k_);
-                    ++seen_[k_];
-                    if (seen_[k_] == list.size()) ++spent_;
-                    if (dealt_.insert(id).second) {
-                        ids.push_back(id);
-                        break;
-                    }
-                }
-                usedUp_ = spent_ == lists_.size();
+                ids.push_back(lists_[k_][cursor_[k_]]);
+                advance(k_);
             }
             if (++k_ == lists_.size()) k_ = 0;
         }
         return ids;
     }
     bool endless() const override { return !distinct_; }
+    // Each ID once, in order: the rules' song data is read by it.
+    std::vector<std::int64_t> pool() const override {
+        std::vector<std::int64_t> pool;
+        for (const auto& list : lists_) pool.insert(pool.end(), list.begin(), list.end());
+        std::sort(pool.begin(), pool.end());
+        pool.erase(std::unique(pool.begin(), pool.end()), pool.end());
+        return pool;
+    }
 
 private:
     void advance(std::size_t k) {
         if (++cursor_[k] == lists_[k].size()) cursor_[k] = 0;
     }
+    // List k_'s turn under --distinct: its next ID not dealt yet, if any.
+    void dealNotDealtYet(std::vector<std::int64_t>& ids) {
+        const std::vector<std::int64_t>& list = lists_[k_];
+        while (seen_[k_] < list.size()) {
+            const std::int64_t id = list[cursor_[k_]];
+            advance(k_);
+            if (++seen_[k_] == list.size()) ++spent_;
+            if (dealt_.insert(id).second) {
+                ids.push_back(id);
+                break;
+            }
+        }
+        usedUp_ = spent_ == lists_.size();
+    }
 
     std::vector<std::vector<std::int64_t>> lists_;
     std::vector<std::size_t> cursor_;
     std::vector<std::size_t> seen_;  // how many of the list's entries were looked at (--distinct)
-    std::size_t spent_ = 0;         // lists that have gone round once (--distinct)
+    std::size_t spent_ = 0;          // lists that have gone round once (--distinct)
     std::size_t k_ = 0;
     bool distinct_;
     std::unordered_set<std::int64_t> dealt_;
 };
-
-// A rotation with rules: the deal in rounds (select/rules.h), the songs'
-// data read from the library first when a rule needs it.
-std::vector<std::int64_t> dealWithRules(std::vector<std::vector<std::int64_t>> lists, const RotationRequest& request) {
-    std::erase_if(lists, [](const std::vector<std::int64_t>& list) { return list.empty(); });
-    const SelectionRules& rules = request.rules;
-    // COUNT 0 sets no count limit under --minutes; otherwise it asks for nothing.
-    if (request.songCount < 0 || (request.songCount == 0 && !rules.maxLengthMs) || lists.empty()) return {};
-    std::vector<std::int64_t> pool;
-    for (const auto& list : lists) pool.insert(pool.end(), list.begin(), list.end());
-    std::sort(pool.begin(), pool.end());
-    pool.erase(std::unique(pool.begin(), pool.end()), pool.end());
-    SongData data;
-    if (rules.needsSongData()) {
-        lookUpSongData(*request.library, pool, data);
-    }
-    FillPlan plan;
-    plan.rules = &rules;
-    plan.data = &data;
-    plan.count = request.songCount;
-    plan.poolSize = pool.size();
-    plan.removeRepeats = request.removeRepeats;
-    plan.window = request.window;
-    Dealer dealer(std::move(lists), rules.distinct);
-    return fillList(dealer, plan);
-}
 
 }  // namespace
 
@@ -171,6 +143,7 @@ std::vector<std::string> playlistNames(std::string_view filter) {
     return isplit(inside, {","}, false);
 }
 
+// Names, settings, every list read, then the deal through the list rules.
 std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::ostream& out) {
     const std::vector<std::string> names = playlistNames(request.queryFilter);
 
@@ -194,10 +167,15 @@ std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::o
         if (request.admits) std::erase_if(lists.back(), [&](std::int64_t id) { return !request.admits(id); });
     }
 
-    if (request.rules.any()) return dealWithRules(std::move(lists), request);
-    std::vector<std::int64_t> result = dealInTurn(std::move(lists), request.songCount);
-    if (request.removeRepeats) result.resize(static_cast<std::size_t>(removedupes(result, request.window)));
-    return result;
+    Dealer dealer(std::move(lists), request.rules.distinct);
+    ListPlan plan;
+    plan.rules = &request.rules;
+    plan.count = request.songCount;
+    plan.removeRepeats = request.removeRepeats;
+    plan.window = request.window;
+    plan.library = request.library;
+    SongData data(request.rules.dataFields());
+    return makeList(dealer, plan, data);
 }
 
 }  // namespace vantor

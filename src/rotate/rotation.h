@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "select/request.h"
+#include "rules/rules.h"
 
 namespace vantor {
 
