@@ -69,13 +69,16 @@ struct Chosen {
     SongTable songs;
 };
 
-// The options that shape the list, as the selection and the rotation read them.
-SelectionRules rulesOf(const Options& options) {
+// The options that shape the list, as the selection and the rotation read
+// them; the songs they admit are read from `library` now, `notes` hearing of
+// what may surprise.
+SelectionRules rulesOf(const Options& options, db::LibraryFile& library, std::ostream& notes) {
     SelectionRules rules;
     rules.distinct = options.distinct;
     if (options.minutes) rules.maxLengthMs = std::int64_t{*options.minutes} * 60000;
     rules.maxPerArtist = options.maxPerArtist;
     rules.artistGap = options.artistGap;
+    rules.admission = playlistAdmission(library, options.inPlaylist, options.notInPlaylist, notes);
     return rules;
 }
 
@@ -89,12 +92,11 @@ Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& e
     request.window = args.window;
     request.workDir = env.workDir;
     request.reasons = &env.err;
-    request.rules = rulesOf(options);
     // Opened only when an option needs the songs' data or the playlists; the
     // readers share it, so a hot journal is recovered once.
     db::LibraryFile library(args.dbPath);
     request.library = &library;
-    request.admits = playlistAdmission(library, options.inPlaylist, options.notInPlaylist, env.err);
+    request.rules = rulesOf(options, library, env.err);
     Chosen chosen{{rotatePlaylists(request, env.out), {}}, {}};
     if (wantsSongOutputs(options)) chosen.songs = lookUpSongs(library, chosen.selection.ids);
     return chosen;
@@ -153,10 +155,9 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     request.window = args.window;
     request.librarySize = library.size;
     request.columns = library.columns;
-    request.rules = rulesOf(options);
+    request.rules = rulesOf(options, libraryFile, env.err);
     request.keepScores = options.show;
     request.threads = options.threads.value_or(0);
-    request.admits = playlistAdmission(libraryFile, options.inPlaylist, options.notInPlaylist, env.err);
     if (!mathIsOne) {
         request.scorer = scorer;
     }

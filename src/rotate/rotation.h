@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -27,9 +26,6 @@ struct RotationRequest {
     std::ostream* reasons = nullptr;  // standard error: why a file could not be read (none: not said)
     SelectionRules rules;           // a run with options: the rules over the dealt list
     db::LibraryFile* library = nullptr;  // the run's; read by ID only when a rule needs song data
-    // Whether a listed ID may be dealt; empty: every one. A list deals its
-    // next ID that may, and one without any gives up its turns.
-    std::function<bool(std::int64_t)> admits;
 };
 
 // The names in the filter: the text after the last "rotate(" up to the first

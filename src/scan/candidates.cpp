@@ -73,7 +73,7 @@ bool CandidateList::next(pick& candidate) {
     handedOut_ = false;
     if (step_ != db::result::row) return false;
     candidate = {idOf(statement_, idColumn_), 0.0};
-    while (request_.admits && !request_.admits(candidate.id)) {
+    while (!request_.rules.admits(candidate.id)) {
         step();
         if (step_ != db::result::row) return false;
         candidate.id = idOf(statement_, idColumn_);

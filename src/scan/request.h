@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,10 +33,6 @@ struct SelectionRequest {
     // What scores each row; none when the math filter is "1" (no scoring).
     std::shared_ptr<RowScorer> scorer;
     SelectionRules rules;
-    // Whether a row, by its song ID, is a candidate at all; empty: every row.
-    // A row it refuses takes no score, no draw, no rank and no place. Called
-    // from the split scan's threads at once.
-    std::function<bool(std::int64_t)> admits;
     // Keep the chosen songs' scores for the caller (a scored run only).
     bool keepScores = false;
     // Take the plain ways throughout: every column fetched, a scan per

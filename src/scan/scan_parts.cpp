@@ -108,7 +108,7 @@ void readPart(ScanPart& part, int index, std::atomic<int>& firstFailed, const Pa
                 }
             }
             pick candidate{idOf(part.statement, reading.at.id), 0.0};
-            if (reading.request.admits && !reading.request.admits(candidate.id)) continue;
+            if (!reading.request.rules.admits(candidate.id)) continue;
             if (sorted) {
                 if (part.groups.empty() || part.groups.back().keys != keys) {
                     part.groups.push_back({part.rows.picks.size(), keys});
