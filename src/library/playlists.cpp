@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "db/connection.h"
-#include "db/library_file.h"
 #include "db/statement.h"
+#include "library/session.h"
 #include "report/run_error.h"
 #include "text/case_fold.h"
 
@@ -28,36 +28,29 @@ struct Playlist {
     bool automatic = false;   // the host keeps a search for it, not its songs
 };
 
-// A failed prepare: SQLite's plain refusal is a library without the tables
-// (or their columns), no fault of the library file; anything else is.
-[[noreturn]] void refusedPrepare(int rc, const db::Connection& connection, std::string_view sql) {
-    const std::string why = connection.errorMessage() + " in: " + std::string(sql);
-    if (rc == db::result::error) throw RunError(code::playlistName, "the library keeps no playlists: " + why);
-    throw RunError(stage::selectionPrepare + rc, "cannot prepare the reading of the playlists: " + why);
+constexpr std::string_view kReadFailure = "cannot read the playlists";
+
+// SQLite's plain refusal is a library without the tables (or their
+// columns), no fault of the library file; any other failure is.
+db::Statement preparePlaylistSql(Session& session, std::string_view sql) {
+    return session.prepareTyped(std::string(sql), "cannot prepare the reading of the playlists", code::playlistName,
+                                "the library keeps no playlists");
 }
 
-[[noreturn]] void failedStep(int rc, const db::Connection& connection, std::string_view sql) {
-    throw RunError(stage::selectionStep + rc,
-                   "cannot read the playlists: " + connection.errorMessage() + " in: " + std::string(sql));
-}
-
-std::vector<Playlist> readPlaylists(db::Connection& connection) {
+std::vector<Playlist> readPlaylists(Session& session) {
     const std::string sql(playlistsql::playlists);
-    db::Statement statement;
-    if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) refusedPrepare(rc, connection, sql);
+    db::Statement statement = preparePlaylistSql(session, sql);
     std::vector<Playlist> playlists;
-    int rc = db::result::row;
-    while ((rc = statement.step()) == db::result::row) {
+    while (session.step(statement, sql, kReadFailure) == db::result::row) {
         playlists.push_back({statement.columnInt64(0), std::string(statement.text(1).value_or("")),
                              statement.columnInt64(2), statement.columnInt64(3) != 0});
     }
-    if (db::stepFailed(rc)) failedStep(rc, connection, sql);
     return playlists;
 }
 
 // The songs of every playlist named `name` and of the playlists within them.
 // A cycle in the parent links is walked once: each playlist is visited once.
-SongSet songsOf(db::Connection& connection, const std::vector<Playlist>& playlists, const std::string& name,
+SongSet songsOf(Session& session, const std::vector<Playlist>& playlists, const std::string& name,
                 std::ostream& notes) {
     const std::string folded = foldCase(name);
     std::unordered_multimap<std::int64_t, const Playlist*> children;
@@ -76,8 +69,7 @@ SongSet songsOf(db::Connection& connection, const std::vector<Playlist>& playlis
     if (pending.empty()) throw RunError(code::playlistName, "the library has no playlist \"" + name + "\"");
 
     const std::string sql(playlistsql::songs);
-    db::Statement statement;
-    if (const int rc = statement.prepare(connection, sql); rc != db::result::ok) refusedPrepare(rc, connection, sql);
+    db::Statement statement = preparePlaylistSql(session, sql);
     SongSet songs;
     std::unordered_set<std::int64_t> visited;
     while (!pending.empty()) {
@@ -91,13 +83,12 @@ SongSet songsOf(db::Connection& connection, const std::vector<Playlist>& playlis
                   << "\" stores no songs; it adds none\n";
             continue;
         }
-        int rc = statement.bindInt64(1, playlist.id);
-        if (rc == db::result::ok) {
-            while ((rc = statement.step()) == db::result::row) {
-                if (statement.valueType(0) != db::valuetype::null) songs.insert(statement.columnInt64(0));
-            }
+        if (const int rc = statement.bindInt64(1, playlist.id); rc != db::result::ok) {
+            session.fail(session.codes().step + rc, kReadFailure, sql);
         }
-        if (db::stepFailed(rc)) failedStep(rc, connection, sql);
+        while (session.step(statement, sql, kReadFailure) == db::result::row) {
+            if (statement.valueType(0) != db::valuetype::null) songs.insert(statement.columnInt64(0));
+        }
         statement.reset();
     }
     if (songs.empty()) notes << "vantor: the playlist \"" << name << "\" holds no songs\n";
@@ -109,16 +100,13 @@ SongSet songsOf(db::Connection& connection, const std::vector<Playlist>& playlis
 SongAdmission playlistAdmission(db::LibraryFile& library, const std::optional<std::string>& inside,
                                 const std::optional<std::string>& outside, std::ostream& notes) {
     if (!inside && !outside) return {};
-    db::Connection connection;
-    if (const int rc = connection.open(library); rc != db::result::ok) {
-        throw RunError(stage::selectionOpen + rc, connection.openFailure(library, " to read its playlists"));
-    }
+    Session session(library, stagecodes::selection, " to read its playlists");
     // One read for both tables, so a playlist the host changes meanwhile is
     // read whole or not at all. A failure here meets the reads again.
-    db::beginRead(connection, "Playlists");
-    const std::vector<Playlist> playlists = readPlaylists(connection);
-    auto in = inside ? std::make_shared<const SongSet>(songsOf(connection, playlists, *inside, notes)) : nullptr;
-    auto out = outside ? std::make_shared<const SongSet>(songsOf(connection, playlists, *outside, notes)) : nullptr;
+    db::beginRead(session.connection(), "Playlists");
+    const std::vector<Playlist> playlists = readPlaylists(session);
+    auto in = inside ? std::make_shared<const SongSet>(songsOf(session, playlists, *inside, notes)) : nullptr;
+    auto out = outside ? std::make_shared<const SongSet>(songsOf(session, playlists, *outside, notes)) : nullptr;
     return [in = std::move(in), out = std::move(out)](std::int64_t id) {
         return (!in || in->count(id) != 0) && (!out || out->count(id) == 0);
     };
