@@ -95,6 +95,9 @@ int playlist(const std::string& path, const std::string& condition, const std::s
         std::cerr << "floor: " << connection.errorMessage() << "\n";
         return 1;
     }
+    // One read for every lookup, as a run takes it: a lock per song would
+    // cost more than the lookups, on Windows above all.
+    db::beginRead(connection, "songs");
     const std::string ids = readWholeFile(result).value_or("");
     std::string out = "#EXTM3U\r\n";
     const char* p = ids.data();

@@ -2,8 +2,10 @@
 # Cross-builds vantor.exe, vantor-demo.exe and vantor_tests.exe for 64-bit
 # Windows with MinGW-w64, each linked statically, and checks that they import
 # system DLLs only. Usage: build-windows.sh [BUILD_DIR [TARGET...]] (default
-# build-win, every target). The dependencies are built once from Debian's
-# source packages and cached under BUILD_DIR/deps (scripts/windows-deps.sh).
+# build-win, those three; vantor_floor, the benchmark's floor that
+# bench/run.sh --windows times beside vantor.exe, is built when named). The
+# dependencies are built once from Debian's source packages and cached under
+# BUILD_DIR/deps (scripts/windows-deps.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-win}
@@ -23,7 +25,7 @@ prefix=$(cd "$build/deps/prefix" && pwd)
 # build's -O2 (GCC 12 at -O3 warns falsely about std::string with -Wrestrict).
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_FIND_ROOT_PATH="$prefix" \
+  -DCMAKE_FIND_ROOT_PATH="$prefix" -DVANTOR_BENCH=ON \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$(command -v /usr/lib/wine/wine64 || echo wine64)" \
   -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build "$build" -j "$jobs" --target "${targets[@]}"
@@ -33,6 +35,7 @@ system_dlls='^(kernel32|user32|advapi32|shell32|ole32|oleaut32|ws2_32|msvcrt|ucr
 status=0
 for target in "${targets[@]}"; do
   exe=$target.exe
+  [ -f "$build/$exe" ] || exe=bench/$exe
   imports=$(x86_64-w64-mingw32-objdump -p "$build/$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
   echo "$exe imports: $(echo "$imports" | tr '\n' ' ')"
   if echo "$imports" | grep -Evq "$system_dlls"; then

@@ -94,6 +94,9 @@ void binaryStandardStreams() {
     std::fflush(stderr);
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // Redirected, stdout is buffered in full, as on Linux: to a device (NUL)
+    // the C runtime would write every byte with a system call of its own.
+    if (!isConsole(GetStdHandle(STD_OUTPUT_HANDLE))) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     static ConsoleStreams consoles(GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE));
 }
 
