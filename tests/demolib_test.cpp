@@ -147,6 +147,8 @@ TEST(DemoFixtureErrors, BadColumnsThrowAndLeaveTheOldFileAlone) {
         EXPECT_THROW(demo::createLibrary(path, {Layout::Current, true, medias}, {}), std::invalid_argument);
     }
     EXPECT_THROW(demo::createLibrary(path, {Layout::Classic, true, {{1, {}}}}, {}), std::invalid_argument);
+    // Likewise its playlists.
+    EXPECT_THROW(demo::createLibrary(path, {Layout::Classic, true, {}, {{1, "Rock"}}}, {}), std::invalid_argument);
     EXPECT_EQ(readWholeFile(path), before);
     EXPECT_FALSE(std::filesystem::exists(path + ".partial"));
     EXPECT_NO_THROW(demo::createLibrary(path, {Layout::Classic, true}, {{2, {{"mediatype", "Music"}}}}));
@@ -280,9 +282,29 @@ TEST(DemoGenerate, StatisticsAreAnAnalyzeOfATenthOrOfTheWhole) {
               std::vector<std::string>{"(none)"});
     EXPECT_EQ(statistics("classic.db", {Layout::Classic, 2000, 1, true, demo::YearForm::Dates, demo::Statistics::Fresh}),
               std::vector<std::string>{"(none)"});
-    // The indexes the statistics were taken on are all there at the end.
+    // The indexes the statistics were taken on are all there at the end: the
+    // host's 13 of Songs and 3 of its playlist tables.
     EXPECT_EQ(scalar(dir.file("stale.db"), "SELECT count(*) FROM sqlite_schema WHERE type = 'index' AND sql IS NOT NULL"),
-              "13");
+              "16");
+}
+
+// The demo's playlists, for people to try --in-playlist on, come on a
+// stream of their own: the songs are those of a library without them.
+TEST(DemoGenerate, PlaylistsLeaveTheSongsAsTheyAre) {
+    ScratchDir dir;
+    demo::GenerateOptions options{Layout::Current, 300, 1};
+    demo::generateLibrary(dir.file("plain.db"), options);
+    options.playlists = true;
+    demo::generateLibrary(dir.file("playlists.db"), options);
+    const std::string songs = "SELECT quote(ID) || quote(Artist) || quote(SongTitle) || quote(Year) FROM Songs ORDER BY ID";
+    EXPECT_EQ(rows(dir.file("playlists.db"), songs), rows(dir.file("plain.db"), songs));
+    EXPECT_EQ(scalar(dir.file("plain.db"), "SELECT count(*) FROM Playlists"), "0");
+    EXPECT_EQ(rows(dir.file("playlists.db"),
+                   "SELECT IDPlaylist || ' ' || ParentPlaylist || ' ' || IsAutoPlaylist || ' ' || "
+                   "(SELECT count(*) FROM PlaylistSongs s WHERE s.IDPlaylist = p.IDPlaylist) FROM Playlists p"),
+              (std::vector<std::string>{"1 0 0 60", "2 0 0 10", "3 2 0 15", "4 3 0 15", "5 0 0 40", "6 0 1 0"}));
+    EXPECT_EQ(scalar(dir.file("playlists.db"), "SELECT count(*) FROM PlaylistSongs WHERE IDSong NOT BETWEEN 1 AND 300"),
+              "0");
 }
 
 TEST(DemoShow, NamesTheSongsOfAResultFile) {

@@ -58,6 +58,13 @@ TEST(Options, ReadOffTheFrontUpToTheFirstArgument) {
     EXPECT_EQ(threads.options.threads, 3);
     EXPECT_FALSE(threads.options.any());
 
+    // Both playlist options at once (inside the one, outside the other), the names as typed.
+    const ParsedOptions playlists =
+        parseOptions(withProgram(then({"--in-playlist", "Rock Classics", "--not-in-playlist", "Bj\xC3\xB6rk"})));
+    ASSERT_EQ(playlists.error, "");
+    EXPECT_EQ(playlists.options.inPlaylist, "Rock Classics");
+    EXPECT_EQ(playlists.options.notInPlaylist, "Bj\xC3\xB6rk");
+
     // A lone "--" ends the options, so a library whose name starts with "--" can follow.
     const ParsedOptions dashes = parseOptions(withProgram({"--show", "--", "--odd.db", "q"}));
     EXPECT_EQ(dashes.error, "");
@@ -70,7 +77,8 @@ TEST(Options, AnyCountsEveryOptionThatShapesTheList) {
     const std::vector<std::string> shaping[] = {{"--seed", "1"}, {"--distinct"}, {"--minutes", "5"},
                                                 {"--max-per-artist", "1"}, {"--max-per-album", "1"},
                                                 {"--artist-gap", "0"},
-                                                {"--m3u", "list.m3u"}, {"--show"}};
+                                                {"--m3u", "list.m3u"}, {"--show"}, {"--in-playlist", "Rock"},
+                                                {"--not-in-playlist", "Rock"}};
     for (const std::vector<std::string>& option : shaping) {
         SCOPED_TRACE(option.front());
         const ParsedOptions parsed = parseOptions(withProgram(then(option)));
@@ -126,15 +134,17 @@ TEST(Options, HelpTextByteForByte) {
               "  RESULT    file that receives the IDs or one error message\n"
               "  WINDOW    repeats allowed after this many other songs (default 0)\n"
               "options, before the arguments (a lone -- ends them):\n"
-              "  --seed N            the same library, arguments and N give the same list (N: 0 to 4294967295)\n"
-              "  --distinct          modes 1 and 2 and rotation fill COUNT with different songs\n"
-              "  --minutes M         the list lasts at most M minutes (1 to 1000000); COUNT 0: no count limit\n"
-              "  --max-per-artist N  at most N songs by one artist\n"
-              "  --max-per-album N   at most N songs from one album\n"
-              "  --artist-gap N      at least N other songs between two songs by one artist\n"
-              "  --m3u FILE          also write the list as an M3U playlist\n"
-              "  --show              list the chosen songs on standard output\n"
-              "  --threads N         read the library in N parts at once (1 to 64; 1: in one); the list is the same\n");
+              "  --seed N                the same library, arguments and N give the same list (N: 0 to 4294967295)\n"
+              "  --distinct              modes 1 and 2 and rotation fill COUNT with different songs\n"
+              "  --minutes M             the list lasts at most M minutes (1 to 1000000); COUNT 0: no count limit\n"
+              "  --max-per-artist N      at most N songs by one artist\n"
+              "  --max-per-album N       at most N songs from one album\n"
+              "  --artist-gap N          at least N other songs between two songs by one artist\n"
+              "  --m3u FILE              also write the list as an M3U playlist\n"
+              "  --show                  list the chosen songs on standard output\n"
+              "  --threads N             read the library in N parts at once (1 to 64; 1: in one); the list is the same\n"
+              "  --in-playlist NAME      only songs of the library's playlist NAME and the playlists within it\n"
+              "  --not-in-playlist NAME  no songs of the library's playlist NAME nor of the playlists within it\n");
 }
 
 TEST(Options, BadOnesSayWhatIsWrong) {
@@ -163,6 +173,9 @@ TEST(Options, BadOnesSayWhatIsWrong) {
         {{"--threads", "65"}, "--threads: 65 is not between 1 and 64"},
         {{"--seed", "99999999999999999999999"}, "--seed: 99999999999999999999999 is not between 0 and 4294967295"},
         {{"--m3u", ""}, "--m3u needs a file name"},
+        {{"--in-playlist"}, "--in-playlist needs a value"},
+        {{"--not-in-playlist", ""}, "--not-in-playlist needs a playlist name"},
+        {{"--in-playlist", "Rock", "--in-playlist", "Pop"}, "--in-playlist is given twice"},
         {{"--show", "--show"}, "--show is given twice"},
         {{"--seed", "1", "--seed", "2"}, "--seed is given twice"},
         {{"--show", "--explain", "rock"}, "--explain stands alone: it takes no options"},

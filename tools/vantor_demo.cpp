@@ -37,6 +37,7 @@ int show(const std::string& db, const std::string& resultFile) {
 
 int generate(const std::vector<std::string>& argv) {
     vantor::demo::GenerateOptions options;
+    options.playlists = true;  // for people to try --in-playlist on
     std::string out;
     const std::size_t argc = argv.size();
     for (std::size_t i = 1; i < argc; ++i) {

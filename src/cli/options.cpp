@@ -36,6 +36,7 @@ struct Option {
     Field field;
     bool shapesList;          // it changes which list comes, so Options::any() counts it
     std::string_view help;    // the usage's line; "{range}" stands for "LOW to HIGH"
+    std::string_view lacks = {};  // what an empty text value lacks ("a file name"): one is refused
 };
 
 // ORDER: as --help lists them.
@@ -49,10 +50,14 @@ constexpr Option kOptions[] = {
     {"--max-per-album", "N", 1, kIntMax, &Options::maxPerAlbum, true, "at most N songs from one album"},
     {"--artist-gap", "N", 0, kIntMax, &Options::artistGap, true,
      "at least N other songs between two songs by one artist"},
-    {"--m3u", "FILE", 0, 0, &Options::m3u, true, "also write the list as an M3U playlist"},
+    {"--m3u", "FILE", 0, 0, &Options::m3u, true, "also write the list as an M3U playlist", "a file name"},
     {"--show", "", 0, 0, &Options::show, true, "list the chosen songs on standard output"},
     {"--threads", "N", 1, 64, &Options::threads, false,
      "read the library in N parts at once ({range}; 1: in one); the list is the same"},
+    {"--in-playlist", "NAME", 0, 0, &Options::inPlaylist, true,
+     "only songs of the library's playlist NAME and the playlists within it", "a playlist name"},
+    {"--not-in-playlist", "NAME", 0, 0, &Options::notInPlaylist, true,
+     "no songs of the library's playlist NAME nor of the playlists within it", "a playlist name"},
 };
 
 // Commands of their own, which take no options: how many arguments each
@@ -200,7 +205,7 @@ ParsedOptions parseOptions(const std::vector<std::string>& args) {
                 parsed.error = readNumber(*option, text, number);
                 if (!parsed.error.empty()) return parsed;
             } else if (text.empty()) {
-                parsed.error = word + " needs a file name";
+                parsed.error = word + " needs " + std::string(option->lacks);
                 return parsed;
             }
         }

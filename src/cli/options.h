@@ -21,6 +21,8 @@ struct Options {
     std::optional<std::string> m3u;     // --m3u FILE: the list as an extended M3U playlist too
     bool show = false;                  // --show: the chosen songs on standard output
     std::optional<int> threads;         // --threads N: parts of the library read at once (1: one)
+    std::optional<std::string> inPlaylist;     // --in-playlist NAME: only songs of the host's playlist
+    std::optional<std::string> notInPlaylist;  // --not-in-playlist NAME: no songs of the host's playlist
 
     // Whether any option that shapes the list was given: such a run tells
     // its seed on standard error. --threads changes how fast, never what.

@@ -16,6 +16,7 @@
 #include "filter/calendar_years.h"
 #include "filter/query_sql.h"
 #include "filter/rewrites.h"
+#include "library/playlists.h"
 #include "library/sessions.h"
 #include "output/listing.h"
 #include "output/m3u.h"
@@ -68,14 +69,17 @@ struct Chosen {
     SongTable songs;
 };
 
-// The options that shape the list, as the selection and the rotation read them.
-SelectionRules rulesOf(const Options& options) {
+// The options that shape the list, as the selection and the rotation read
+// them; the songs they admit are read from `library` now, `notes` hearing of
+// what may surprise.
+SelectionRules rulesOf(const Options& options, db::LibraryFile& library, std::ostream& notes) {
     SelectionRules rules;
     rules.distinct = options.distinct;
     if (options.minutes) rules.maxLengthMs = std::int64_t{*options.minutes} * 60000;
     rules.maxPerArtist = options.maxPerArtist;
     rules.maxPerAlbum = options.maxPerAlbum;
     rules.artistGap = options.artistGap;
+    rules.admission = playlistAdmission(library, options.inPlaylist, options.notInPlaylist, notes);
     return rules;
 }
 
@@ -89,11 +93,11 @@ Chosen rotate(const Arguments& args, const std::string& query, RunEnvironment& e
     request.window = args.window;
     request.workDir = env.workDir;
     request.reasons = &env.err;
-    request.rules = rulesOf(options);
-    // Opened only when an option needs the songs' data; the rules and the
-    // outputs share it, so a hot journal is recovered once.
+    // Opened only when an option needs the songs' data or the playlists; the
+    // readers share it, so a hot journal is recovered once.
     db::LibraryFile library(args.dbPath);
     request.library = &library;
+    request.rules = rulesOf(options, library, env.err);
     Chosen chosen{{rotatePlaylists(request, env.out), {}}, {}};
     if (wantsSongOutputs(options)) chosen.songs = lookUpSongs(library, chosen.selection.ids);
     return chosen;
@@ -152,7 +156,7 @@ Chosen selectFromLibrary(const Arguments& args, const FilterStages& filters, Run
     request.window = args.window;
     request.librarySize = library.size;
     request.columns = library.columns;
-    request.rules = rulesOf(options);
+    request.rules = rulesOf(options, libraryFile, env.err);
     request.keepScores = options.show;
     request.threads = options.threads.value_or(0);
     if (!mathIsOne) {

@@ -164,6 +164,8 @@ std::vector<std::int64_t> rotatePlaylists(const RotationRequest& request, std::o
         std::string text = fileTextToUtf8(readListFile(request.workDir, *path, out, reasonsOf(request)));
         endAtZeroByte(text);
         lists.push_back(nsplit(text, ','));
+        // A list deals its next song that may be dealt; one with none gives up its turns.
+        std::erase_if(lists.back(), [&](std::int64_t id) { return !request.rules.admits(id); });
     }
 
     Dealer dealer(std::move(lists), request.rules.distinct);

@@ -37,6 +37,11 @@ struct SelectionRules {
     std::optional<int> maxPerArtist;
     std::optional<int> maxPerAlbum;
     std::optional<int> artistGap;
+    // Which songs, by ID, may be candidates at all; empty: every song. The
+    // scan and the rotation ask it before anything else, so a song it refuses
+    // takes no score, draw, rank, deal or place. Asked from the split scan's
+    // threads at once.
+    std::function<bool(std::int64_t)> admission;
 
     // The fields the rules read of each song, and how.
     std::vector<DataField> dataFields() const {
@@ -51,6 +56,7 @@ struct SelectionRules {
     // ranks or deals may be needed to fill it.
     bool dropsSongs() const { return needsSongData(); }
     bool any() const { return distinct || needsSongData(); }
+    bool admits(std::int64_t id) const { return !admission || admission(id); }
 };
 
 

@@ -74,6 +74,11 @@ bool CandidateList::next(pick& candidate) {
     handedOut_ = false;
     if (step_ != db::result::row) return false;
     candidate = {idOf(statement_, idColumn_), 0.0};
+    while (!request_.rules.admits(candidate.id)) {
+        step();
+        if (step_ != db::result::row) return false;
+        candidate.id = idOf(statement_, idColumn_);
+    }
     if (request_.scorer) candidate.score = request_.scorer->score(row_);
     if (readsSongData_) songData_.addRow(candidate.id, statement_, dataColumns_);
     handedOut_ = true;

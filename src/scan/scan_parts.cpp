@@ -106,12 +106,15 @@ void readPart(ScanPart& part, int index, std::atomic<int>& firstFailed, const Pa
                     db::readKeyValue(part.statement, static_cast<int>(reading.firstKeyColumn + j), reading.utf16,
                                      keys[j]);
                 }
+            }
+            pick candidate{idOf(part.statement, reading.at.id), 0.0};
+            if (!reading.request.rules.admits(candidate.id)) continue;
+            if (sorted) {
                 if (part.groups.empty() || part.groups.back().keys != keys) {
                     part.groups.push_back({part.rows.picks.size(), keys});
                 }
                 keysRead = true;
             }
-            pick candidate{idOf(part.statement, reading.at.id), 0.0};
             if (part.scorer) candidate.score = part.scorer->score(row);
             readSongData(part.statement, reading.at, part.rows.songs);
             part.rows.picks.push_back(candidate);

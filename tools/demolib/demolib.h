@@ -38,12 +38,23 @@ struct FixtureMedia {
     std::map<std::string, Value> values;
 };
 
+// A row of the current layout's Playlists table and its songs, in order.
+struct FixturePlaylist {
+    std::int64_t id;
+    std::string name;
+    std::int64_t parent = 0;  // the IDPlaylist it is within; 0 at the top
+    bool automatic = false;   // IsAutoPlaylist: the host keeps a search for it, and no songs
+    std::vector<std::int64_t> songs = {};
+};
+
 struct LibraryOptions {
     Layout layout = Layout::Current;
     bool utf16 = true;  // ignored for Classic (UTF-8)
     // The current layout always has a Medias table, empty unless given; the
     // classic layout has none.
     std::vector<FixtureMedia> medias = {};
+    // Likewise its Playlists and PlaylistSongs tables.
+    std::vector<FixturePlaylist> playlists = {};
 };
 
 // Writes exactly these songs (and media) into a new library at `path`,
@@ -72,6 +83,10 @@ struct GenerateOptions {
     // years and no statistics whatever these say.
     YearForm years = YearForm::Dates;
     Statistics statistics = Statistics::Stale;
+    // A few saved playlists, some within others, and an automatic one
+    // (current layout only), drawn on a stream of their own: the songs stay
+    // the same either way.
+    bool playlists = false;
 };
 
 // A library of `songs` made-up songs with IDs 1..N, the same for the same

@@ -50,8 +50,13 @@ void createLibrary(const std::string& path, const LibraryOptions& options, const
         }
     }
 
+    if (!options.playlists.empty() && options.layout != Layout::Current) {
+        throw std::invalid_argument("the classic layout has no Playlists table");
+    }
+
     LibraryWriter writer(path, options.layout, options.utf16);
     for (const FixtureMedia& media : options.medias) writer.insertMedia(media);
+    for (const FixturePlaylist& playlist : options.playlists) writer.insertPlaylist(playlist);
     for (const auto& row : rows) writer.insert(row);
     writer.finish();
 }

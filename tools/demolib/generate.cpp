@@ -177,6 +177,26 @@ std::vector<FixtureMedia> demoMedias() {
     };
 }
 
+// The demo's saved playlists: one within another down two levels, one to
+// leave out, and an automatic one, which the host stores as a search with no
+// songs. Their songs come from a stream of their own.
+std::vector<FixturePlaylist> demoPlaylists(int songs, std::uint32_t seed) {
+    Dice dice(seed ^ 0x5EEDu);
+    const auto draw = [&](int n) {
+        std::vector<std::int64_t> ids;
+        for (int i = 0; i < n && songs > 0; ++i) ids.push_back(1 + dice.below(static_cast<std::uint32_t>(songs)));
+        return ids;
+    };
+    std::vector<FixturePlaylist> playlists;
+    playlists.push_back({1, "Road Trip", 0, false, draw(60)});
+    playlists.push_back({2, "Quiet Evening", 0, false, draw(10)});
+    playlists.push_back({3, "Piano", 2, false, draw(15)});
+    playlists.push_back({4, "Late Night", 3, false, draw(15)});
+    playlists.push_back({5, "Heard Too Often", 0, false, draw(40)});
+    playlists.push_back({6, "Recently Added", 0, true, {}});
+    return playlists;
+}
+
 struct Album {
     std::int64_t id = 0;
     const Artist* artist = nullptr;  // nullptr for a compilation
@@ -497,6 +517,9 @@ void generateLibrary(const std::string& path, const GenerateOptions& options) {
     }
     const std::int64_t staleAt = statistics == Statistics::Stale ? options.songs / 10 : -1;
     Generator(options.layout, options.years, options.seed).run(writer, options.songs, staleAt);
+    if (current && options.playlists) {
+        for (const FixturePlaylist& playlist : demoPlaylists(options.songs, options.seed)) writer.insertPlaylist(playlist);
+    }
     writer.finish(statistics == Statistics::Fresh);
 }
 

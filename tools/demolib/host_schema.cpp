@@ -150,4 +150,19 @@ CREATE TABLE Medias (
   DriveLetter INTEGER
 );)sql";
 
+// The host's saved playlists: a playlist within another names it in
+// ParentPlaylist (0 at the top); an automatic one keeps its search in
+// QueryData and no songs. As the host declares them, but for its trigger,
+// which names a table these libraries lack.
+const char* const kHostPlaylistTables = R"sql(
+CREATE TABLE Playlists (IDPlaylist INTEGER PRIMARY KEY AUTOINCREMENT,PlaylistName TEXT COLLATE IUNICODE,ParentPlaylist INTEGER,Comment TEXT COLLATE IUNICODE,IsAutoPlaylist INTEGER,QueryData TEXT COLLATE IUNICODE,srcMedia INTEGER,srcPath TEXT COLLATE IUNICODE,Persistent INTEGER,IDFilter INTEGER DEFAULT -1,Synchronize INTEGER);
+CREATE TABLE PlaylistSongs (IDPlaylistSong INTEGER PRIMARY KEY AUTOINCREMENT,IDPlaylist INTEGER,IDSong INTEGER,SongOrder INTEGER);
+)sql";
+
+const char* const kHostPlaylistIndexes = R"sql(
+CREATE INDEX idxPlaylistsParents ON Playlists (ParentPlaylist);
+CREATE INDEX idxPlaylistSongsPlaylist ON PlaylistSongs (IDPlaylist, SongOrder);
+CREATE INDEX idxPlaylistSongsSong ON PlaylistSongs (IDSong);
+)sql";
+
 }  // namespace vantor::demo

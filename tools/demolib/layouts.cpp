@@ -115,14 +115,16 @@ const std::vector<std::string>& mediaColumnNames() {
 }
 
 std::string createTableSql(Layout layout) {
-    if (layout == Layout::Current) return std::string(kHostSongsTable) + kHostMediasTable;
+    if (layout == Layout::Current) return std::string(kHostSongsTable) + kHostMediasTable + kHostPlaylistTables;
     std::string sql = "CREATE TABLE Songs (\n  ID INTEGER PRIMARY KEY";
     const std::vector<ColumnDef>& defs = columnDefs(layout);
     for (std::size_t i = 1; i < defs.size(); ++i) sql += ",\n  " + defs[i].name + " " + defs[i].type;
     return sql + "\n);";
 }
 
-std::string createIndexesSql(Layout layout) { return layout == Layout::Current ? kHostSongsIndexes : ""; }
+std::string createIndexesSql(Layout layout) {
+    return layout == Layout::Current ? std::string(kHostSongsIndexes) + kHostPlaylistIndexes : "";
+}
 
 std::vector<std::string> columnNames(Layout layout) {
     std::vector<std::string> names;

@@ -23,7 +23,7 @@ int columnIndex(Layout layout, std::string_view name);
 // The Medias table's column names in position order (current layout only).
 const std::vector<std::string>& mediaColumnNames();
 
-// The CREATE TABLE statements (Songs, and Medias for the current layout), and
+// The CREATE TABLE statements (Songs, and Medias and the playlists for the current layout), and
 // the CREATE INDEX statements to run once the rows are in.
 std::string createTableSql(Layout layout);
 std::string createIndexesSql(Layout layout);

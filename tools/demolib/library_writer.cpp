@@ -114,6 +114,26 @@ void LibraryWriter::insertMedia(const FixtureMedia& media) {
     if (rc != SQLITE_DONE) fail("media insert");
 }
 
+void LibraryWriter::insertPlaylist(const FixturePlaylist& playlist) {
+    // Prepared, bound and stepped once, finalized whatever happens.
+    const auto insert = [this](const char* sql, const std::vector<std::int64_t>& numbers, const std::string* text) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) fail(std::string("prepare ") + sql);
+        int param = 1;
+        for (const std::int64_t n : numbers) sqlite3_bind_int64(st, param++, n);
+        if (text != nullptr) sqlite3_bind_text64(st, param, text->data(), text->size(), SQLITE_STATIC, SQLITE_UTF8);
+        const int rc = sqlite3_step(st);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_DONE) fail(sql);
+    };
+    insert("INSERT INTO Playlists(IDPlaylist,ParentPlaylist,IsAutoPlaylist,Persistent,PlaylistName) VALUES(?,?,?,1,?)",
+           {playlist.id, playlist.parent, playlist.automatic ? 1 : 0}, &playlist.name);
+    for (std::size_t order = 0; order < playlist.songs.size(); ++order) {
+        insert("INSERT INTO PlaylistSongs(IDPlaylist,IDSong,SongOrder) VALUES(?,?,?)",
+               {playlist.id, playlist.songs[order], static_cast<std::int64_t>(order)}, nullptr);
+    }
+}
+
 void LibraryWriter::takeStatistics() {
     exec(createIndexesSql(layout_));
     exec("ANALYZE; DROP TABLE IF EXISTS temp.statistics; CREATE TEMP TABLE statistics AS SELECT * FROM sqlite_stat1;");

@@ -26,6 +26,9 @@ public:
     // One row of the Medias table (current layout); the columns are checked by the caller.
     void insertMedia(const FixtureMedia& media);
 
+    // One row of the Playlists table and its songs (current layout).
+    void insertPlaylist(const FixturePlaylist& playlist);
+
     // Takes what ANALYZE finds over the rows written so far; finish() stores
     // it as the library's sqlite_stat1, however many rows follow.
     void takeStatistics();
